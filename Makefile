@@ -1,0 +1,35 @@
+# make demo   build everything and run the demo
+# make test   build everything and run every test
+# make bench  build and run the benchmarks
+.PHONY: all deps configure build test demo bench format clean
+
+BUILD := build
+TOOL := $(BUILD)/tools/quorvane/quorvane
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake --preset default >/dev/null
+
+build: configure
+	cmake --build --preset default
+
+test: build
+	ctest --preset default
+
+demo: build
+	$(TOOL) demo
+
+bench: deps
+	@cmake --preset bench >/dev/null
+	cmake --build --preset bench
+	@for b in $(BUILD)/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && "$$b" --benchmark_min_time=0.2; done; true
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD)

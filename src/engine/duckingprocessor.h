@@ -1,0 +1,70 @@
+#pragma once
+// The audio path of the effect: key (channel 0) passes through, channel 1 is turned down in
+// every bin by the share the smoothed key has there; both are delayed by the frame length N.
+
+#include "engine/fft.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace quorvane {
+
+class DuckingProcessor {
+public:
+    static constexpr uint32_t kChannels = 2;
+
+    // N for a design sample rate: 4096 above 60000 Hz, 1024 below 28000 Hz, else 2048.
+    static uint32_t frameLengthFor(float designSampleRate);
+
+    // Builds window, coefficients and zeroed buffers for the rate, then resets.
+    // Throws std::bad_alloc when memory runs out; nothing else throws.
+    explicit DuckingProcessor(float designSampleRate);
+
+    // Stored only: N, window and coefficients stay as they were built.
+    void setDesignSampleRate(float rate) { designSampleRate_ = rate; }
+    float designSampleRate() const { return designSampleRate_; }
+
+    // Fill count N - H, ready count H; no buffer is cleared, so the tail still comes out.
+    void reset();
+
+    // Sizes the staging buffers for blocks up to maxBlock. False when memory cannot be had.
+    // Not for the audio thread unless the size is already reserved.
+    bool reserve(int32_t maxBlock) noexcept;
+
+    // Runs one block and overwrites both outputs. Inputs and outputs may be the same memory.
+    // A null input reads as silence, a null output is skipped, n <= 0 does nothing.
+    // Allocates only when n exceeds every earlier block; if that fails the block is silent.
+    void process(const float* const* inputs, float* const* outputs, int32_t n) noexcept;
+
+    uint32_t frameLength() const { return n_; }
+    uint32_t binCount() const { return bins_; }
+    uint32_t hop() const { return hop_; }
+    uint32_t fillCount() const { return fill_; }
+    uint32_t readyCount() const { return ready_; }
+    const std::vector<float>& window() const { return window_; }
+    const std::vector<float>& coefficients() const { return coefficients_; }
+    const std::vector<float>& keyState() const { return keyState_; }
+
+private:
+    void frameStep();
+
+    uint32_t channels_ = kChannels;
+    float designSampleRate_;
+    std::vector<float> input_[kChannels];       // N each
+    std::vector<float> accumulator_[kChannels]; // 2N + H each
+    std::vector<float> staging_[kChannels];     // longest block so far
+    std::vector<float> magnitude_[kChannels];   // B each
+    std::vector<float> keyState_;               // B
+    std::vector<float> spectrum_[kChannels];    // N complex each
+    uint32_t fill_ = 0;
+    uint32_t ready_ = 0;
+    std::vector<float> window_;       // N
+    std::vector<float> work_;         // N
+    std::vector<float> coefficients_; // B
+    Fft fft_;
+    uint32_t n_ = 0;
+    uint32_t bins_ = 0;
+    uint32_t hop_ = 0;
+};
+
+} // namespace quorvane
