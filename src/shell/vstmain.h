@@ -1,0 +1,8 @@
+#pragma once
+// The part of the module entry that is the same on every platform.
+
+#include "shell/aeffect.h"
+
+// Asks the host for its version; on a non-zero answer builds one effect and returns its record.
+// Null when the host answers 0, the callback is null or memory runs out.
+AEffect* createEffectInstance(audioMasterCallback audioMaster) noexcept;
