@@ -4,7 +4,7 @@
 .PHONY: all deps configure build test demo bench format clean
 
 BUILD := build
-TOOL := $(BUILD)/tools/quorvane/quorvane
+TOOL := $(BUILD)/quorvane
 
 all: build
 
