@@ -16,5 +16,7 @@ using CommandRunner = std::function<int()>;
 // line, its runner is stored in run.
 void registerInfoCommand(CLI::App& app, CommandRunner& run);
 void registerRenderCommand(CLI::App& app, CommandRunner& run);
+void registerPlotCommand(CLI::App& app, CommandRunner& run);
+void registerDemoCommand(CLI::App& app, CommandRunner& run);
 
 } // namespace quorvane::cli

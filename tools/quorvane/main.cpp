@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
     CommandRunner run;
     registerInfoCommand(app, run);
     registerRenderCommand(app, run);
+    registerPlotCommand(app, run);
+    registerDemoCommand(app, run);
 
     // Parse: help goes to standard output, a usage error is one line on standard error.
     try {

@@ -1,6 +1,7 @@
 // quorvane render: ducks INPUT under KEY through the plug-in and writes OUTPUT.
 
 #include "command.h"
+#include "plotpicture.h"
 #include "renderer.h"
 #include "toolerror.h"
 
@@ -18,6 +19,7 @@ struct RenderOptions {
     std::string input;
     std::string output;
     std::string pluginPath;
+    std::string picture;
     int32_t blockSize = 512;
     bool noLatencyCompensation = false;
     bool quiet = false;
@@ -38,7 +40,10 @@ int runRender(const RenderOptions& options) {
     settings.blockSize = options.blockSize;
     settings.compensateLatency = !options.noLatencyCompensation;
     settings.progress = !options.quiet;
-    const RenderResult result = renderFiles(options.key, options.input, options.output, settings);
+    const RenderResult result =
+        options.picture.empty()
+            ? renderFiles(options.key, options.input, options.output, settings)
+            : renderAndPlot(options.key, options.input, options.output, settings, options.picture);
     if (!options.quiet) printSummary(options, result);
     return kExitOk;
 }
@@ -71,6 +76,11 @@ void registerRenderCommand(CLI::App& app, CommandRunner& run) {
     render->add_flag("--no-latency-compensation", options->noLatencyCompensation,
                      "Keep the plug-in's delay: OUTPUT starts with it and runs that much longer "
                      "than INPUT");
+    render
+        ->add_option("--plot", options->picture,
+                     "Also draw the spectrograms of key, input and output and the gain "
+                     "reduction into this PNG file")
+        ->type_name("PICTURE.png");
     render->add_flag("--quiet", options->quiet, "Print nothing but errors");
     render->callback([options, &run] { run = [options] { return runRender(*options); }; });
 }

@@ -184,6 +184,8 @@ RenderResult renderFiles(const std::string& keyPath, const std::string& inputPat
     AudioReader key(keyPath);
     checkRates(key, input);
 
+    if (observer) observer->begin(input.sampleRate(), input.frames());
+
     // Output: started in its temporary place, in INPUT's rate, channel count and format.
     std::unique_ptr<AudioWriter> writer;
     if (!outputPath.empty())

@@ -22,6 +22,8 @@ struct RenderSettings {
 class RenderObserver {
 public:
     virtual ~RenderObserver() = default;
+    // Before the first frames: the input's rate and length.
+    virtual void begin(int sampleRate, int64_t frames) = 0;
     // The next count frames of the key (as the plug-in gets it) and of the input.
     virtual void inputFrames(const float* key, const float* input, int32_t count) = 0;
     // The next count frames of the output, aligned with the input whatever the compensation.
