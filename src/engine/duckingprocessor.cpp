@@ -159,15 +159,14 @@ void DuckingProcessor::compactAccumulators() noexcept {
     if (shift == 0) {
         return;
     }
+    // Frame steps write only below N + H (the ready count is at most H then), and the move
+    // below writes only there too, so positions from N + H on stay 0 and every position past
+    // the live partial sums is 0, as it is in the specification's shifted accumulators. Between
+    // two frame steps at most 2H samples are read out, so shift + N + H never passes 2N + H.
     const size_t live = static_cast<size_t>(n_) + hop_;
     for (uint32_t ch = 0; ch < kChannels; ++ch) {
         float* acc = accumulator_[ch].data();
-        const size_t size = accumulator_[ch].size();
-        // Positions from shift + live on are 0; move the live part to the front and clear what
-        // it leaves behind, so that positions from live on are 0 again.
         std::memmove(acc, acc + shift, live * sizeof(float));
-        const size_t end = std::min(size, live + shift);
-        std::fill(acc + live, acc + end, 0.0f);
     }
     accRead_ = 0;
 }
