@@ -12,6 +12,9 @@
 #include <random>
 #include <vector>
 
+// The replacements below pair malloc with free; the compiler cannot see that.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 namespace {
 
 size_t gAllocations = 0;
