@@ -1,6 +1,6 @@
-// Frequency-domain ducking processor (Part 2.1 of the specification). The arithmetic follows the
-// specification step by step in single precision; the helpers below each run one linear pass
-// with its state in locals.
+// Frequency-domain ducking processor. The arithmetic runs step by step in single precision, in a
+// fixed order, so the output bits never depend on the build or the block division; the helpers
+// below each run one linear pass with its state in locals.
 
 #include "engine/duckingprocessor.h"
 
@@ -161,7 +161,7 @@ void DuckingProcessor::compactAccumulators() noexcept {
     }
     // Frame steps write only below N + H (the ready count is at most H then), and the move
     // below writes only there too, so positions from N + H on stay 0 and every position past
-    // the live partial sums is 0, as it is in the specification's shifted accumulators. Between
+    // the live partial sums is 0, as it would be in accumulators shifted after every chunk. Between
     // two frame steps at most 2H samples are read out, so shift + N + H never passes 2N + H.
     const size_t live = static_cast<size_t>(n_) + hop_;
     for (uint32_t ch = 0; ch < kChannels; ++ch) {

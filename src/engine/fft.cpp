@@ -1,6 +1,5 @@
-// Radix-2 transform (Part 2.2 of the specification). Every arithmetic step below is the one the
-// specification states, in its order, in single precision; only the twiddle recurrences run in
-// double precision.
+// Radix-2 transform. Every arithmetic step below runs in a fixed order in single precision; only
+// the twiddle recurrences run in double precision.
 
 #include "engine/fft.h"
 
@@ -169,7 +168,7 @@ void Fft::transformComplex(float* x) const {
 
     // Further stages. Each butterfly of a stage is independent of the others, so running the
     // blocks k in the outer loop and the twiddle index j in the inner loop gives the same values
-    // as the specification's j-outer order while walking memory contiguously.
+    // as the twiddle-outer order while walking memory contiguously.
     const float* __restrict tw = twiddles_.data();
     const uint32_t stages = stages_;
     for (uint32_t s = 3; s <= stages; ++s) {

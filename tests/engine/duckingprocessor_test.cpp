@@ -1,4 +1,4 @@
-// Tests of the ducking processor (Part 2.1).
+// Tests of the ducking processor.
 
 #include "engine/duckingprocessor.h"
 #include "reference.h"
@@ -322,7 +322,7 @@ TEST(DuckingProcessor, KeyStateDecaysToExactlyZeroAndTheGainReturnsToOne) {
     EXPECT_TRUE(bitEqual(outA.ch[1], outB.ch[1]));
 }
 
-TEST(DuckingProcessor, MatchesTheLiteralTranscriptionOfTheSpecification) {
+TEST(DuckingProcessor, MatchesTheStraightforwardReference) {
     for (float rate : kRates) {
         const uint32_t n = DuckingProcessor::frameLengthFor(rate);
         const size_t len = 5 * n + 333;

@@ -1,4 +1,4 @@
-// Tests of the radix-2 transform (Part 2.2).
+// Tests of the radix-2 transform.
 
 #include "engine/fft.h"
 

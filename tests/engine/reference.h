@@ -1,8 +1,7 @@
 #pragma once
-// A literal transcription of Part 2.1 for comparison: the accumulators are shifted after every
-// output chunk, exactly as the specification words it, and every pass is a plain loop. It uses
-// the engine's Fft (tested on its own) and computes its own window and coefficients. Includes
-// the flush of values that are not finite, which the engine adds to the specification.
+// A straightforward version of the processor for comparison: the accumulators are shifted after
+// every output chunk and every pass is a plain loop. It uses the engine's Fft (tested on its own)
+// and computes its own window and coefficients. Includes the flush of values that are not finite.
 
 #include "engine/fft.h"
 
