@@ -16,10 +16,9 @@ struct AEffect;
 // Host callback: effect (null only for the first version request), request code, index,
 // pointer-sized value, untyped pointer, float option; answers a pointer-sized integer.
 typedef intptr_t(VSTCALLBACK* audioMasterCallback)(AEffect* effect, int32_t opcode, int32_t index,
-                                                    intptr_t value, void* ptr, float opt);
-typedef intptr_t(VSTCALLBACK* AEffectDispatcherProc)(AEffect* effect, int32_t opcode,
-                                                      int32_t index, intptr_t value, void* ptr,
-                                                      float opt);
+                                                   intptr_t value, void* ptr, float opt);
+typedef intptr_t(VSTCALLBACK* AEffectDispatcherProc)(AEffect* effect, int32_t opcode, int32_t index,
+                                                     intptr_t value, void* ptr, float opt);
 typedef void(VSTCALLBACK* AEffectProcessProc)(AEffect* effect, float** inputs, float** outputs,
                                               int32_t sampleFrames);
 typedef void(VSTCALLBACK* AEffectSetParameterProc)(AEffect* effect, int32_t index, float value);

@@ -62,7 +62,8 @@ public:
     virtual bool getHostVendorString(char* text);
     virtual bool getHostProductString(char* text);
     virtual int32_t getHostVendorVersion();
-    virtual intptr_t hostVendorSpecific(int32_t lArg1, intptr_t lArg2, void* ptrArg, float floatArg);
+    virtual intptr_t hostVendorSpecific(int32_t lArg1, intptr_t lArg2, void* ptrArg,
+                                        float floatArg);
     virtual int32_t canHostDo(char* text);
     virtual void isSynth(bool state = true) { setFlag(effFlagsIsSynth, state); }
     virtual void noTail(bool state = true) { setFlag(effFlagsNoSoundInStop, state); }

@@ -1,0 +1,70 @@
+#pragma once
+// The effect: parameters, programs, identity, and the ducking engine behind the audio entries.
+
+#include "effect/effectprogram.h"
+#include "engine/duckingprocessor.h"
+#include "shell/audioeffectx.h"
+
+#include <memory>
+
+enum {
+    kDelay = 0,
+    kRmsLevel = 1,
+    kPeakLevel = 2,
+    kHoldLevel = 3,
+    kVolume = 4,
+    kMode = 5,
+    kResp = 6,
+    kRmsMode = 7,
+};
+
+class ADelay : public AudioEffectX {
+public:
+    // Asks the host for its sample rate and builds the engine for it; throws std::bad_alloc.
+    explicit ADelay(audioMasterCallback audioMaster);
+    ~ADelay() override;
+
+    // Stores the value in the live field and in the current program; nothing for other indices.
+    void setParameter(int32_t index, float value) override;
+    float getParameter(int32_t index) override;
+    // Audio thread. Both overwrite the outputs; inputs and outputs may be the same memory.
+    void process(float** inputs, float** outputs, int32_t sampleFrames) override;
+    void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;
+    void setProgram(int32_t program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    void getParameterLabel(int32_t index, char* label) override;
+    void getParameterDisplay(int32_t index, char* text) override;
+    void getParameterName(int32_t index, char* text) override;
+    // Stores the rate; frame length, window, coefficients and latency stay as built.
+    void setSampleRate(float rate) override;
+    // Also sizes the engine's staging buffers, so a host keeping its promise never allocates
+    // on the audio thread.
+    void setBlockSize(int32_t size) override;
+    // Sets the meter parameters 3, 2 and 1 to 0 and then 1, and resets the framing.
+    void resume() override;
+
+    bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    int32_t getVendorVersion() override { return 1000; }
+
+    const quorvane::DuckingProcessor& engine() const { return *processor; }
+
+protected:
+    void setDelay(float value);
+    EffectProgram* currentProgram();
+
+    std::unique_ptr<EffectProgram[]> programs;
+    float delay = 0.0f;
+    float rmsLevel = 0.0f;
+    float peakLevel = 0.0f;
+    float holdLevel = 0.0f;
+    float volume = 0.0f;
+    float mode = 0.0f;
+    float rmsMode = 0.0f;
+    float resp = 0.0f;
+    int32_t delaySamples = 0;
+    std::unique_ptr<quorvane::DuckingProcessor> processor;
+};

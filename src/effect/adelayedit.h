@@ -1,0 +1,14 @@
+#pragma once
+// The effect the module creates: ADelay with the effect name and product string it reports.
+
+#include "effect/adelay.h"
+
+class ADelayEdit : public ADelay {
+public:
+    explicit ADelayEdit(audioMasterCallback audioMaster);
+    ~ADelayEdit() override;
+
+    void setParameter(int32_t index, float value) override;
+    bool getEffectName(char* name) override;
+    bool getProductString(char* text) override;
+};
