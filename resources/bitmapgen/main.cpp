@@ -45,15 +45,15 @@ std::vector<Resource> drawAll() {
     r.push_back({130, 4, handlePixels(), {kWhite}});
     r.push_back({131, 8, toPixels(drawMeterStrip(false)), {window}});
     r.push_back({132, 8, toPixels(drawMeterStrip(true)), {window}});
-    r.push_back({133,
-                 8,
-                 toPixels(drawLampSwitch(kSwitchWidth, kSwitchFrame, kSwitchPositions,
-                                         kSwitchWidth / 2.0f)),
-                 {face}});
+    r.push_back(
+        {133,
+         8,
+         toPixels(drawLampSwitch(kSwitchWidth, kSwitchFrame, kSwitchPositions, kSwitchLampX)),
+         {face}});
     r.push_back({134,
                  8,
                  toPixels(drawLampSwitch(kRmsSwitchWidth, kRmsSwitchFrame, kRmsSwitchPositions,
-                                         kRmsSwitchWidth / 2.0f)),
+                                         kRmsSwitchLampX)),
                  {face}});
     return r;
 }

@@ -94,7 +94,7 @@ void drawMeterScale(Canvas& c) {
                             dB >= -6 ? TextStyle{9, false, 0, rgb8(236, 132, 112)} : numbers);
     }
     TextPainter::drawLeft(c, "dBFS", kMeterRow0At.x + kMeterWidth + 5, mid,
-                          TextStyle{8, true, 0.3f, rgb8(140, 143, 141)});
+                          TextStyle{8, true, 0, rgb8(140, 143, 141)});
 }
 
 void drawRowNumbers(Canvas& c) {
@@ -106,10 +106,11 @@ void drawRowNumbers(Canvas& c) {
 
 // Position labels beside the lamps at the lamps' height; the title centred above the group of
 // lamps and labels.
-void drawSwitchLegend(Canvas& c, Spot at, int frameHeight, int positions, float lampX,
+void drawSwitchLegend(Canvas& c, Spot at, int width, int frameHeight, int positions, float lampX,
                       const char* title, const char* const* labels, bool labelsLeft) {
     const float bezelLeft = at.x + lampX - 8, bezelRight = at.x + lampX + 8;
-    const int labelLeft = int(bezelRight) + 6, labelRight = int(bezelLeft) - 6;
+    const int labelLeft = std::max(int(bezelRight) + 6, at.x + width + 1);
+    const int labelRight = std::min(int(bezelLeft) - 6, at.x - 3);
     int widest = 0;
     for (int k = 0; k < positions; ++k) {
         const float cy = at.y + lampCentreY(frameHeight, positions, k) - 0.5f;
@@ -128,12 +129,12 @@ void drawSwitchLegends(Canvas& c) {
     static const char* const mode[] = {"L|R", "M|S", "MONO"};
     static const char* const resp[] = {"OFF", "1s", "3s"};
     static const char* const rms[] = {"SINE", "SQUARE"};
-    const float lampX = kSwitchWidth / 2.0f;
-    drawSwitchLegend(c, kModeSwitchAt, kSwitchFrame, kSwitchPositions, lampX, "MODE", mode, true);
-    drawSwitchLegend(c, kRespSwitchAt, kSwitchFrame, kSwitchPositions, lampX, "PK HOLD", resp,
-                     true);
-    drawSwitchLegend(c, kRmsSwitchAt, kRmsSwitchFrame, kRmsSwitchPositions, kRmsSwitchWidth / 2.0f,
-                     "RMS=PK", rms, false);
+    drawSwitchLegend(c, kModeSwitchAt, kSwitchWidth, kSwitchFrame, kSwitchPositions, kSwitchLampX,
+                     "MODE", mode, true);
+    drawSwitchLegend(c, kRespSwitchAt, kSwitchWidth, kSwitchFrame, kSwitchPositions, kSwitchLampX,
+                     "PK HOLD", resp, true);
+    drawSwitchLegend(c, kRmsSwitchAt, kRmsSwitchWidth, kRmsSwitchFrame, kRmsSwitchPositions,
+                     kRmsSwitchLampX, "RMS=PK", rms, false);
 }
 
 void drawSliderLegend(Canvas& c) {
@@ -166,10 +167,17 @@ void drawBrand(Canvas& c) {
     c.fillRect(int(w.x0) + 1, 47, int(w.x1) - 1, 48, kHighlight);
 }
 
+void drawMeterLegend(Canvas& c) {
+    const Box w = meterWindow();
+    const TextStyle s{8, false, 1, kInkSoft};
+    TextPainter::drawLeft(c, "RMS BAR  \xB7  PEAK AND HOLD SEGMENTS", int(w.x0) + 1, w.y1 + 12, s);
+    TextPainter::drawRight(c, "1 dB PER SEGMENT", int(w.x1) - 1, w.y1 + 12, s);
+}
+
 } // namespace
 
 Box meterWindow() {
-    return {120, 55, 786, 152};
+    return {115, 55, 786, 152};
 }
 
 Canvas drawPanel() {
@@ -179,6 +187,7 @@ Canvas drawPanel() {
     drawBrand(c);
     drawMeterWindowShape(c);
     drawMeterScale(c);
+    drawMeterLegend(c);
     drawRowNumbers(c);
     drawSwitchLegends(c);
     drawSliderLegend(c);

@@ -50,5 +50,8 @@ inline constexpr int kTrackWidth = 16, kTrackHeight = 70;
 inline constexpr int kHandleWidth = 14, kHandleHeight = 12, kHandleTravel = 57;
 inline constexpr int kSwitchWidth = 31, kSwitchFrame = 45, kSwitchPositions = 3;
 inline constexpr int kRmsSwitchWidth = 27, kRmsSwitchFrame = 28, kRmsSwitchPositions = 2;
+// Lamp columns: the three-lamp switches have their labels on the left, so their lamps sit left
+// of centre, as close to the labels as the two-lamp switch's lamps are to theirs.
+inline constexpr float kSwitchLampX = 11.5f, kRmsSwitchLampX = 13.5f;
 
 } // namespace bitmapgen

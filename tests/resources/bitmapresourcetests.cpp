@@ -143,29 +143,40 @@ TEST(BitmapTrack, IsFaceColouredBesideADarkGroove) {
         EXPECT_LT(brightness(track.at(8, y)), 150) << y;
 }
 
-// Sum of brightness over the 7 x 7 square centred on (cx, cy).
-long lampBrightness(const PixelBuffer& p, int cx, int cy) {
+// How strongly the 7 x 7 square centred on (cx, cy) glows amber: the sum of red minus blue,
+// small on the neutral face and the dark bezel, large on a lit lamp.
+long lampGlow(const PixelBuffer& p, int cx, int cy) {
     long sum = 0;
     for (int y = cy - 3; y <= cy + 3; ++y)
         for (int x = cx - 3; x <= cx + 3; ++x)
-            sum += brightness(p.at(x, y));
+            sum += red(p.at(x, y)) - blue(p.at(x, y));
     return sum;
+}
+
+// Column of the lamps: the most glowing lamp square of frame 0's first zone.
+int lampColumn(const PixelBuffer& p, int zone) {
+    int best = 3;
+    for (int x = 3; x < p.width() - 3; ++x)
+        if (lampGlow(p, x, zone / 2) > lampGlow(p, best, zone / 2)) best = x;
+    return best;
 }
 
 // Frame k of a lamp switch lights the lamp of zone k: its lamp, centred in the zone, is amber
 // and far brighter than the lamps of the other zones.
 void expectLampFrames(int id, int frameHeight, int positions) {
     const PixelBuffer p = load(id);
-    const int zone = frameHeight / positions, cx = p.width() / 2;
+    const int zone = frameHeight / positions, cx = lampColumn(p, zone);
+    EXPECT_GT(cx, 5);
+    EXPECT_LT(cx, p.width() - 6);
     for (int frame = 0; frame < positions; ++frame) {
         const int top = frame * frameHeight;
         const uint32_t centre = p.at(cx, top + frame * zone + zone / 2);
         EXPECT_GT(red(centre), 200) << "frame " << frame;
         EXPECT_GT(red(centre), blue(centre) + 80) << "frame " << frame;
-        const long lit = lampBrightness(p, cx, top + frame * zone + zone / 2);
+        const long lit = lampGlow(p, cx, top + frame * zone + zone / 2);
         for (int k = 0; k < positions; ++k)
             if (k != frame) {
-                EXPECT_GT(lit, 2 * lampBrightness(p, cx, top + k * zone + zone / 2))
+                EXPECT_GT(lit, 2 * lampGlow(p, cx, top + k * zone + zone / 2))
                     << "frame " << frame << " zone " << k;
             }
     }
@@ -277,6 +288,32 @@ TEST(BitmapPanel, MeterWindowIsDarkBetweenTheRowsAndCarriesTheScale) {
         const int x = 151 + (segmentStart(j) + segmentStart(j + 1)) / 2;
         EXPECT_GT(brightness(panel.at(x, 94)), 250) << "tick of segment " << j;
     }
+}
+
+} // namespace
+
+namespace {
+
+// Every pixel of the background in [x0, x1) x [y0, y1) has colour c.
+int pixelsNotOfColour(const PixelBuffer& p, int x0, int y0, int x1, int y1, uint32_t c) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            n += p.at(x, y) != c;
+    return n;
+}
+
+// Nothing of the background is lost under a control: labels and marks lie outside every
+// control rectangle, which the background fills with the colour around the control.
+TEST(BitmapPanel, NoLabelHidesUnderAControl) {
+    const PixelBuffer panel = load(128);
+    const uint32_t window = panel.at(151, 65);
+    EXPECT_EQ(pixelsNotOfColour(panel, 823, 105, 839, 175, kFace), 0);
+    EXPECT_EQ(pixelsNotOfColour(panel, 83, 40, 114, 85, kFace), 0);
+    EXPECT_EQ(pixelsNotOfColour(panel, 83, 122, 114, 167, kFace), 0);
+    EXPECT_EQ(pixelsNotOfColour(panel, 793, 40, 820, 68, kFace), 0);
+    EXPECT_EQ(pixelsNotOfColour(panel, 151, 65, 755, 92, window), 0);
+    EXPECT_EQ(pixelsNotOfColour(panel, 151, 115, 755, 142, window), 0);
 }
 
 } // namespace
