@@ -11,11 +11,11 @@ constexpr float kLedTop = 4, kLedBottom = 23, kLedRadius = 1.6f;
 
 void drawLitLed(Canvas& c, float x0, float x1, Rgb base) {
     // body: bright top fading to the full colour, a soft hot core, a glassy top edge
-    const Rgb top = mix(base, rgb8(255, 250, 235), 0.35f);
+    const Rgb top = mix(base, rgb8(255, 250, 235), 0.22f);
     const Rgb bottom = scale(base, 0.82f);
     c.fillRoundRectGradient(x0, kLedTop, x1, kLedBottom, kLedRadius, top, bottom);
     c.fillRoundRect(x0 + 2, kLedTop + 4, x1 - 2, kLedBottom - 4, 2,
-                    mix(base, rgb8(255, 250, 235), 0.2f), 0.5f);
+                    mix(base, rgb8(255, 250, 235), 0.12f), 0.5f);
     c.fillRect(int(x0) + 1, int(kLedTop) + 1, int(x1) - 1, int(kLedTop) + 2, rgb8(255, 252, 240),
                0.45f);
 }

@@ -27,21 +27,21 @@ void drawPlate(Canvas& c) {
 }
 
 void drawScrew(Canvas& c, float cx, float cy, float angle) {
-    // countersunk head: shadow ring, metal dome lit from above, a cross-slot
-    c.fillCircle(cx, cy + 0.6f, 5.6f, kHighlight);
-    c.fillCircle(cx, cy - 0.3f, 5.6f, kShadow, 0.8f);
-    c.fillCircle(cx, cy, 5.0f, rgb8(150, 150, 152));
-    for (int y = int(cy) - 6; y <= int(cy) + 6; ++y) {
-        const float t = (y + 0.5f - (cy - 5)) / 10;
-        for (int x = int(cx) - 6; x <= int(cx) + 6; ++x) {
-            const float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy) - 4.2f;
-            c.blend(x, y, mix(rgb8(236, 236, 234), rgb8(150, 150, 152), t),
-                    coverageFromDistance(d));
+    // recess around the head, a metal dome lit from above with a dark rim, one slot
+    constexpr float r = 4.8f;
+    c.fillCircle(cx, cy + 0.7f, r + 0.9f, kHighlight);
+    c.fillCircle(cx, cy - 0.4f, r + 0.9f, kShadow, 0.7f);
+    for (int y = int(cy - r) - 1; y <= int(cy + r) + 1; ++y) {
+        const Rgb shade = mix(rgb8(226, 226, 224), rgb8(132, 132, 136),
+                              std::clamp((y + 0.5f - (cy - r)) / (2 * r), 0.0f, 1.0f));
+        for (int x = int(cx - r) - 1; x <= int(cx + r) + 1; ++x) {
+            const float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy) - r;
+            c.blend(x, y, shade, coverageFromDistance(d));
         }
     }
-    const float dx = 3.4f * std::cos(angle), dy = 3.4f * std::sin(angle);
-    c.line(cx - dx, cy - dy, cx + dx, cy + dy, 1.3f, rgb8(70, 70, 74));
-    c.line(cx + dy, cy - dx, cx - dy, cy + dx, 1.3f, rgb8(70, 70, 74));
+    const float dx = (r - 0.6f) * std::cos(angle), dy = (r - 0.6f) * std::sin(angle);
+    c.line(cx - dx, cy - dy + 0.8f, cx + dx, cy + dy + 0.8f, 1.0f, rgb8(240, 240, 238), 0.6f);
+    c.line(cx - dx, cy - dy, cx + dx, cy + dy, 1.5f, rgb8(58, 58, 62));
 }
 
 void drawScrews(Canvas& c) {
