@@ -68,6 +68,7 @@ bool writePreviews(const std::string& dir, const ResourceSet& decoded) {
     ok = writePng(dir + "/panel-x2.png", composePanel(decoded), 2) && ok;
     const Pixels panel = composePanel(decoded);
     ok = writePng(dir + "/panel-left.png", crop(panel, 0, 0, 280, 202), 4) && ok;
+    ok = writePng(dir + "/panel-centre.png", crop(panel, 340, 10, 240, 170), 4) && ok;
     ok = writePng(dir + "/panel-right.png", crop(panel, 680, 0, 220, 202), 4) && ok;
     ok = writePng(dir + "/slider-positions.png", composeSliderPositions(decoded), 4) && ok;
     return ok;
