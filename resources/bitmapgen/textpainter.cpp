@@ -11,11 +11,11 @@ namespace bitmapgen {
 namespace {
 
 const quorvane::raster::RasterFont& fontFor(const TextStyle& style) {
-    quorvane::platform::FontSpec spec;
-    spec.face = "Arial";
-    spec.height = style.size;
-    spec.weight = style.bold ? 700 : 400;
-    const auto* font = quorvane::raster::FontCache::instance().get(spec);
+    quorvane::platform::FontSpec request;
+    request.face = "Arial";
+    request.height = style.size;
+    request.weight = style.bold ? 700 : 400;
+    const auto* font = quorvane::raster::FontCache::instance().get(request);
     if (!font) {
         std::fprintf(stderr, "bitmapgen: no font face can be opened\n");
         std::exit(1);

@@ -51,24 +51,24 @@ void combine(float* __restrict e, const float* __restrict o, const float* __rest
     }
 }
 
-// Hartley combination of bins 0 .. n/2 of spec into n reals: y[k] = (re + im) of bin k for
+// Hartley combination of bins 0 .. n/2 of bins into n reals: y[k] = (re + im) of bin k for
 // k <= n/2, y[k] = (re - im) of bin n-k above; the sums are multiplied by scale when scaled.
-void hartley(const float* __restrict spec, float* __restrict y, uint32_t n, float scale,
+void hartley(const float* __restrict bins, float* __restrict y, uint32_t n, float scale,
              bool scaled) {
     const uint32_t h = n / 2;
     if (scaled) {
         for (uint32_t k = 0; k <= h; ++k) {
-            y[k] = (spec[2 * k] + spec[2 * k + 1]) * scale;
+            y[k] = (bins[2 * k] + bins[2 * k + 1]) * scale;
         }
         for (uint32_t k = h + 1; k < n; ++k) {
-            y[k] = (spec[2 * (n - k)] - spec[2 * (n - k) + 1]) * scale;
+            y[k] = (bins[2 * (n - k)] - bins[2 * (n - k) + 1]) * scale;
         }
     } else {
         for (uint32_t k = 0; k <= h; ++k) {
-            y[k] = spec[2 * k] + spec[2 * k + 1];
+            y[k] = bins[2 * k] + bins[2 * k + 1];
         }
         for (uint32_t k = h + 1; k < n; ++k) {
-            y[k] = spec[2 * (n - k)] - spec[2 * (n - k) + 1];
+            y[k] = bins[2 * (n - k)] - bins[2 * (n - k) + 1];
         }
     }
 }

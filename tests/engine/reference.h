@@ -37,7 +37,7 @@ public:
         for (int ch = 0; ch < 2; ++ch) {
             in[ch].assign(n, 0.0f);
             acc[ch].assign(2 * n + h, 0.0f);
-            spec[ch].assign(2 * n, 0.0f);
+            spectrum[ch].assign(2 * n, 0.0f);
             mag[ch].assign(b, 0.0f);
         }
         work.assign(n, 0.0f);
@@ -114,9 +114,9 @@ public:
             for (uint32_t j = 0; j < n; ++j) {
                 work[j] = in[ch][j] * w[j];
             }
-            fft.forwardReal(work.data(), spec[ch].data());
+            fft.forwardReal(work.data(), spectrum[ch].data());
             for (uint32_t j = 0; j < b; ++j) {
-                float re = spec[ch][2 * j], im = spec[ch][2 * j + 1];
+                float re = spectrum[ch][2 * j], im = spectrum[ch][2 * j + 1];
                 mag[ch][j] = std::sqrt(re * re + im * im);
             }
         }
@@ -140,11 +140,11 @@ public:
         for (uint32_t j = 0; j < b; ++j) {
             float r = K[j] / (mag[1][j] + 1e-20f);
             float g = 1.0f / (r + 1.0f);
-            spec[1][2 * j] *= g;
-            spec[1][2 * j + 1] *= g;
+            spectrum[1][2 * j] *= g;
+            spectrum[1][2 * j + 1] *= g;
         }
         for (int ch = 0; ch < 2; ++ch) {
-            fft.inverseReal(spec[ch].data(), work.data());
+            fft.inverseReal(spectrum[ch].data(), work.data());
             for (uint32_t j = 0; j < n - h; ++j) {
                 acc[ch][ready + j] += work[j] * w[j];
             }
@@ -157,7 +157,7 @@ public:
     uint32_t n, b, h, fill = 0, ready = 0;
     Fft fft;
     std::vector<float> w, c, work, state;
-    std::vector<float> in[2], acc[2], spec[2], mag[2], staging[2];
+    std::vector<float> in[2], acc[2], spectrum[2], mag[2], staging[2];
 };
 
 } // namespace quorvane::testing
