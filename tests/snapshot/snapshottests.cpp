@@ -3,8 +3,7 @@
 
 #include "snapshot.h"
 
-#include "gui/platform/headless/headless.h"
-#include "gui/platform/raster/pixelbuffer.h"
+#include "panelbitmaps.h"
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
@@ -17,45 +16,7 @@
 
 namespace {
 
-using quorvane::raster::PixelBuffer;
-using quorvane::raster::rgb;
-namespace headless = quorvane::headless;
-
-constexpr uint32_t kPanel = rgb(10, 20, 30);
-constexpr uint32_t kTrack = rgb(40, 0, 0);
-constexpr uint32_t kHandle = rgb(0, 200, 0);
-constexpr uint32_t kMeterOff = rgb(0, 0, 90);
-constexpr uint32_t meterOn(int x, int y) {
-    return rgb(100 + y, x & 0xFF, 128 + (x >> 8));
-}
-constexpr uint32_t lamp(int k) {
-    return rgb(1, 2, 100 + 40 * k);
-}
-constexpr uint32_t rmsLamp(int k) {
-    return rgb(3, 4, 200 + 20 * k);
-}
-
-PixelBuffer frames(int w, int h, int count, uint32_t (*colour)(int)) {
-    PixelBuffer b(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.set(x, y, colour(y / (h / count)));
-    return b;
-}
-
-void registerPanelBitmaps() {
-    headless::registerBitmap(128, PixelBuffer(900, 202, kPanel));
-    headless::registerBitmap(129, PixelBuffer(16, 70, kTrack));
-    headless::registerBitmap(130, PixelBuffer(14, 12, kHandle));
-    headless::registerBitmap(131, PixelBuffer(604, 27, kMeterOff));
-    PixelBuffer on(604, 27);
-    for (int y = 0; y < 27; ++y)
-        for (int x = 0; x < 604; ++x)
-            on.set(x, y, meterOn(x, y));
-    headless::registerBitmap(132, on);
-    headless::registerBitmap(133, frames(31, 135, 3, lamp));
-    headless::registerBitmap(134, frames(27, 56, 2, rmsLamp));
-}
+using namespace editortest;
 
 // The command line after "quorvane", parsed and run as the tool does; 2 for a usage error.
 int quorvane(const std::vector<std::string>& args) {
