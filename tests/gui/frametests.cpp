@@ -8,6 +8,7 @@
 #include "gui/cverticalswitch.h"
 #include "gui/cvumeter.h"
 
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -24,6 +25,7 @@ public:
     }
     void mouse(CDrawContext*, CPoint& where) override {
         add("mouse " + std::to_string(where.h) + "," + std::to_string(where.v));
+        if (onMouse) onMouse();
     }
     int32_t onKeyDown(VstKeyCode& key) override {
         add("key");
@@ -56,6 +58,7 @@ public:
     void add(const std::string& what) { log.push_back(name + ":" + what); }
     std::string name;
     std::vector<std::string>& log;
+    std::function<void()> onMouse;
     int32_t keyAnswerFor = -100;
     bool takesDrops = false;
 };
@@ -312,4 +315,46 @@ TEST_F(Frame, DestroyingTheFrameFreesEveryViewAndBitmap) {
         EXPECT_EQ(b->getNbReference(), 1);
     for (CBitmap* b : bitmaps)
         b->forget();
+}
+
+TEST_F(Frame, IdleDeliversTheWindowsWaitingEventsFirst) {
+    CFrame* fresh = new CFrame(CRect(0, 0, 50, 50), &parentWindow, nullptr);
+    headless::HeadlessWindow* freshWindow = headless::lastWindow();
+    auto* view = new LogView("v", CRect(0, 0, 10, 10), log);
+    fresh->addView(view);
+    view->setDirty(true);
+    headless::postRepaint(*freshWindow, {0, 0, 50, 50});
+    headless::postPress(*freshWindow, {5, 5});
+    log.clear();
+    fresh->idle();
+    EXPECT_EQ(log, (std::vector<std::string>{"v:draw", "v:mouse 5,5"}));
+    EXPECT_FALSE(fresh->isSomethingDirty());
+    fresh->forget();
+}
+
+TEST_F(Frame, NoClickStartsWhileAClickIsBeingHandled) {
+    LogView* view = add("v", CRect(0, 0, 10, 10));
+    int idles = 0;
+    view->onMouse = [&] {
+        if (idles++ > 0) return;
+        headless::postPress(*window, {6, 6});
+        frame->idle(); // as a tracking loop's idle pump does
+    };
+    log.clear();
+    window->press({5, 5});
+    EXPECT_EQ(log, (std::vector<std::string>{"v:mouse 5,5"}));
+    frame->idle();
+    EXPECT_EQ(log, (std::vector<std::string>{"v:mouse 5,5", "v:mouse 6,6"}));
+}
+
+TEST_F(Frame, ParentWindowDestroyedStopsDrawing) {
+    LogView* view = add("v", CRect(0, 0, 10, 10));
+    EXPECT_TRUE(frame->getOpenFlag());
+    window->destroyByParent();
+    EXPECT_FALSE(frame->getOpenFlag());
+    view->setDirty(true);
+    log.clear();
+    editor->idle();
+    frame->update(nullptr);
+    EXPECT_TRUE(log.empty());
 }
