@@ -1,0 +1,39 @@
+#pragma once
+// The bitmap resources of the module, by id: BMP files compiled into the binary and pictures
+// that tests register.
+
+#include "gui/platform/raster/rasterimage.h"
+
+#include <cstddef>
+#include <map>
+#include <memory>
+
+namespace quorvane::raster {
+
+// Process-wide, editor thread only. Starts with the embedded BMP files; ids are taken modulo
+// 65536, as resource ids are 16 bits.
+class ResourceTable {
+public:
+    static ResourceTable& instance();
+
+    // A BMP file image that stays valid for the life of the process (not copied).
+    void addBmp(int32_t id, const uint8_t* data, size_t size);
+    // A ready picture (copied).
+    void addPixels(int32_t id, const PixelBuffer& pixels);
+    void remove(int32_t id);
+    bool contains(int32_t id) const;
+    // A fresh image of resource id, or null when there is none or it cannot be decoded.
+    std::unique_ptr<RasterImage> load(int32_t id) const noexcept;
+
+private:
+    ResourceTable();
+
+    struct Entry {
+        const uint8_t* bmp = nullptr;
+        size_t size = 0;
+        std::shared_ptr<const PixelBuffer> pixels;
+    };
+    std::map<int32_t, Entry> entries_;
+};
+
+} // namespace quorvane::raster
