@@ -236,7 +236,7 @@ TEST(Info, ShowsWhatAHostSeesOfAForeignModule) {
 }
 
 TEST(Info, EveryCommandHasHelp) {
-    for (const std::string command : {"info", "render"}) {
+    for (const std::string command : {"info", "render", "plot", "demo"}) {
         const ToolRun run = runTool({command, "--help"});
         EXPECT_EQ(run.exitCode, 0) << command;
         EXPECT_NE(run.out.find("\nUsage: quorvane " + command + " [OPTIONS]"), std::string::npos)

@@ -2,6 +2,7 @@
 
 #include "command.h"
 #include "interrupt.h"
+#include "snapshot.h"
 #include "toolerror.h"
 
 #include <CLI/CLI.hpp>
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     registerRenderCommand(app, run);
     registerPlotCommand(app, run);
     registerDemoCommand(app, run);
+    registerSnapshotCommand(app, run);
 
     // Parse: help goes to standard output, a usage error is one line on standard error.
     try {

@@ -1,16 +1,20 @@
 #include "plotpicture.h"
 
 #include "outputfile.h"
-#include "pngwriter.h"
+#include "pngfile.h"
 #include "toolerror.h"
 
 #include "gui/platform/raster/rasterfont.h"
 #include "gui/platform/raster/rasteroffscreen.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -303,7 +307,9 @@ void writePlot(const PlotCollector& plot, const PlotLabels& labels, const std::s
 
     // File.
     const raster::PixelBuffer& pixels = canvas.pixels();
-    writePng(path, pixels.width(), pixels.height(), pixels.data().data());
+    const std::string problem =
+        writePng(path, pixels.width(), pixels.height(), pixels.data().data());
+    if (!problem.empty()) throw fileError(kExitOutput, path, "cannot be written (" + problem + ")");
 }
 
 RenderResult renderAndPlot(const std::string& key, const std::string& input,
@@ -314,6 +320,13 @@ RenderResult renderAndPlot(const std::string& key, const std::string& input,
         if (!other->empty() && samePath(picture, *other))
             throw fileError(kExitUsage, picture,
                             "is the same file as " + *other + "; choose another picture file");
+
+    // The picture's folder must take a new file, so the render is not wasted.
+    const std::filesystem::path folder = std::filesystem::path(picture).parent_path();
+    const std::string where = folder.empty() ? "." : folder.string();
+    if (access(where.c_str(), W_OK | X_OK) != 0)
+        throw fileError(kExitOutput, picture,
+                        "cannot create a file in " + where + " (" + std::strerror(errno) + ")");
 
     // Render, collecting the spectrograms.
     PlotCollector plot;
