@@ -33,6 +33,19 @@ void checkRates(const AudioReader& key, const AudioReader& input) {
                             input.path() + " at " + std::to_string(input.sampleRate()) + " Hz");
 }
 
+// OUTPUT takes INPUT's format, so INPUT must be in one that libsndfile can also write.
+void checkWritable(const AudioReader& input) {
+    SF_INFO info{};
+    info.samplerate = input.sampleRate();
+    info.channels = input.channels();
+    info.format = input.format();
+    if (!sf_format_check(&info))
+        throw fileError(kExitInput, input.path(),
+                        "its format (" + describeFormat(input.format()) + ", " +
+                            std::to_string(input.channels()) +
+                            " channels) can be read but not written");
+}
+
 // One instance per input channel, each with the key on input 0 and the channel on input 1.
 Instances createInstances(const PluginModule& module, int channels, const HostSettings& host) {
     Instances instances;
@@ -183,6 +196,7 @@ RenderResult renderFiles(const std::string& keyPath, const std::string& inputPat
     AudioReader input(inputPath);
     AudioReader key(keyPath);
     checkRates(key, input);
+    if (!outputPath.empty()) checkWritable(input);
 
     if (observer) observer->begin(input.sampleRate(), input.frames());
 
