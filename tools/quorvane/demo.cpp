@@ -6,6 +6,7 @@
 #include "demosignals.h"
 #include "plotpicture.h"
 #include "renderer.h"
+#include "snapshot.h"
 #include "toolerror.h"
 
 #include <CLI/CLI.hpp>
@@ -30,7 +31,7 @@ constexpr double kStrongWithinDb = 10.0;
 constexpr double kSilentDb = -80.0;
 
 struct DemoFiles {
-    std::string key, input, ducked, picture;
+    std::string key, input, ducked, picture, panel;
 };
 
 void writeFile(const std::string& path, const std::vector<float>& samples, int channels) {
@@ -100,6 +101,7 @@ void printSummary(const DemoFiles& files, const RenderResult& render, const Redu
     row(files.input, "input: a sustained two-chord pad, stereo");
     row(files.ducked, "the pad ducked under the key");
     row(files.picture, "spectrograms of key, input and output, and the gain reduction");
+    row(files.panel, "the editor of a fresh instance");
     char text[200];
     std::snprintf(text, sizeof(text), "%d samples (%.1f ms at %d Hz), compensated", render.latency,
                   1000.0 * render.latency / render.sampleRate, render.sampleRate);
@@ -111,10 +113,9 @@ void printSummary(const DemoFiles& files, const RenderResult& render, const Redu
                   r.silentWindows, r.windows);
     row("where the key is silent", text);
     std::snprintf(text, sizeof(text),
-                  "%.1f s of audio in %.2f s: real-time factor %.4f (%.0fx faster than real "
-                  "time)",
-                  render.audioSeconds(), render.seconds, render.realTimeFactor(),
-                  1.0 / render.realTimeFactor());
+                  "%.1f s of audio in %.2f s: real-time factor %.0f (seconds of audio per "
+                  "second of processing)",
+                  render.audioSeconds(), render.seconds, render.realTimeFactor());
     row("render", text);
 }
 
@@ -128,7 +129,8 @@ int runDemo(const std::string& folder) {
                             ")");
     const fs::path dir(folder);
     const DemoFiles files{(dir / "key.wav").string(), (dir / "input.wav").string(),
-                          (dir / "ducked.wav").string(), (dir / "picture.png").string()};
+                          (dir / "ducked.wav").string(), (dir / "picture.png").string(),
+                          (dir / "panel.png").string()};
 
     // Material.
     const DemoSignals demo = synthesiseDemo(kRate, kSeconds);
@@ -139,6 +141,11 @@ int runDemo(const std::string& folder) {
     RenderSettings settings;
     const RenderResult render = renderFiles(files.key, files.input, files.ducked, settings);
     renderAndPlot(files.key, files.input, "", settings, files.picture, "ducked.wav");
+
+    // The editor's panel, as a host would first show it.
+    SnapshotOptions panel;
+    panel.output = files.panel;
+    if (int status = runSnapshot(panel); status != kExitOk) return status;
 
     // What it did.
     printSummary(files, render, measureReduction(files));
@@ -151,8 +158,8 @@ void registerDemoCommand(CLI::App& app, CommandRunner& run) {
     auto folder = std::make_shared<std::string>("demo-out");
     CLI::App* demo = app.add_subcommand(
         "demo", "Synthesise a 10-second example (vocal-like bursts over a chord pad), duck it "
-                "through the built Quorvane.so and write key.wav, input.wav, ducked.wav and "
-                "picture.png with a short summary.");
+                "through the built Quorvane.so and write key.wav, input.wav, ducked.wav, "
+                "picture.png and panel.png with a short summary.");
     demo->add_option("-o,--output", *folder, "The folder to write into (default demo-out)")
         ->type_name("DIR");
     demo->callback([folder, &run] { run = [folder] { return runDemo(*folder); }; });

@@ -27,7 +27,7 @@ struct RenderOptions {
 
 void printSummary(const RenderOptions& options, const RenderResult& result) {
     std::printf("%s: %d channel%s at %d Hz, %.2f s; latency %d samples %s; rendered in %.2f s "
-                "(real-time factor %.4f)\n",
+                "(real-time factor %.1f)\n",
                 options.output.c_str(), result.channels, result.channels == 1 ? "" : "s",
                 result.sampleRate, result.audioSeconds(), result.latency,
                 options.noLatencyCompensation ? "kept" : "compensated", result.seconds,

@@ -38,8 +38,8 @@ struct RenderResult {
     int channels = 0;
     double seconds = 0.0; // wall time of loading, processing and writing
     double audioSeconds() const { return sampleRate > 0 ? double(frames) / sampleRate : 0.0; }
-    // Wall time per second of audio: below 1 is faster than real time.
-    double realTimeFactor() const { return audioSeconds() > 0 ? seconds / audioSeconds() : 0.0; }
+    // Seconds of audio per second of processing: above 1 is faster than real time.
+    double realTimeFactor() const { return seconds > 0 ? audioSeconds() / seconds : 0.0; }
 };
 
 // Renders keyPath and inputPath into outputPath (in INPUT's rate, channel count and format); an
