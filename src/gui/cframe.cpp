@@ -67,10 +67,10 @@ void CFrame::drawRect(CDrawContext* context, const CRect& updateRect) {
 }
 
 void CFrame::mouse(CDrawContext* context, CPoint& where) {
+    // the focus view still holds the focus while it is told that it loses it
     if (focusView) {
-        CView* old = focusView;
+        focusView->looseFocus(nullptr);
         focusView = nullptr;
-        old->looseFocus(nullptr);
     }
     int32_t buttons = getMouseButtons();
     for (int32_t i = viewCount - 1; i >= 0; i--) {
@@ -184,9 +184,8 @@ bool CFrame::removeView(CView* view, bool withForget) {
 
 bool CFrame::removeAll(bool withForget) {
     if (focusView) {
-        CView* old = focusView;
+        focusView->looseFocus(nullptr);
         focusView = nullptr;
-        old->looseFocus(nullptr);
     }
     // detach the list first so that nothing reaches a view while it is being released
     CView** list = views;

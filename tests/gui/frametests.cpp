@@ -44,7 +44,10 @@ public:
             std::to_string(static_cast<int>(distance)));
         return true;
     }
-    void looseFocus(CDrawContext*) override { add("looseFocus"); }
+    void looseFocus(CDrawContext*) override {
+        add("looseFocus");
+        if (onLooseFocus) onLooseFocus();
+    }
     bool attached(CView*) override {
         add("attached");
         return true;
@@ -59,6 +62,7 @@ public:
     std::string name;
     std::vector<std::string>& log;
     std::function<void()> onMouse;
+    std::function<void()> onLooseFocus;
     int32_t keyAnswerFor = -100;
     bool takesDrops = false;
 };
@@ -107,6 +111,24 @@ TEST_F(Frame, ClickOutsideEveryViewOnlyClearsTheFocus) {
     window->press({500, 150});
     EXPECT_EQ(log, (std::vector<std::string>{"v:looseFocus"}));
     EXPECT_EQ(frame->getFocusView(), nullptr);
+}
+
+TEST_F(Frame, FocusViewKeepsTheFocusWhileToldItLosesItThenItIsCleared) {
+    LogView* view = add("v", CRect(10, 10, 20, 20));
+    CView* seen = nullptr;
+    view->onLooseFocus = [&] { seen = frame->getFocusView(); };
+
+    frame->setFocusView(view);
+    window->press({500, 150});
+    EXPECT_EQ(seen, view);
+    EXPECT_EQ(frame->getFocusView(), nullptr);
+
+    seen = nullptr;
+    frame->setFocusView(view);
+    EXPECT_TRUE(frame->removeAll(false));
+    EXPECT_EQ(seen, view);
+    EXPECT_EQ(frame->getFocusView(), nullptr);
+    view->forget();
 }
 
 TEST_F(Frame, KeysGoToTheFocusViewFirstThenToEveryViewFromTheLast) {
