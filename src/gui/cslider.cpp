@@ -56,11 +56,13 @@ void CSlider::freeOffscreen() {
 
 CRect CSlider::handleRect() const {
     // compute: the handle's top follows 1 - value along the travel
+    // (sums in double so that a value far outside 0 .. 1 saturates instead of wrapping around)
     float f = 1.0f - value;
-    int32_t top = offsetHandle.v + truncate(static_cast<float>(rangeHandle) * f);
+    int32_t top = truncate(offsetHandle.v +
+                           static_cast<double>(truncate(static_cast<float>(rangeHandle) * f)));
     // clamp: keep the handle inside the travel
     if (top < minTmp) top = minTmp;
-    int32_t bottom = top + heightOfSlider;
+    int32_t bottom = truncate(static_cast<double>(top) + heightOfSlider);
     if (bottom > maxTmp) bottom = maxTmp;
     return CRect{offsetHandle.h, top, offsetHandle.h + widthOfSlider, bottom};
 }
@@ -113,9 +115,11 @@ void CSlider::mouse(CDrawContext* context, CPoint& where) {
     } else {
         // only a click on the handle starts a drag, which keeps the grip point
         int32_t left = offsetHandle.h + size.left;
-        int32_t top =
-            truncate(static_cast<float>(rangeHandle) * (1.0f - value)) + offsetHandle.v + size.top;
-        CRect rect{left, top, left + widthOfSlider, top + heightOfSlider};
+        int32_t top = truncate(
+            static_cast<double>(truncate(static_cast<float>(rangeHandle) * (1.0f - value))) +
+            offsetHandle.v + size.top);
+        CRect rect{left, top, left + widthOfSlider,
+                   truncate(static_cast<double>(top) + heightOfSlider)};
         if (!pointInside(rect, where)) return;
         delta += where.v - top;
     }

@@ -16,7 +16,8 @@ void CVerticalSwitch::draw(CDrawContext* context) {
     if (background && context) {
         // the images are always taken from x = 0 of the bitmap
         int32_t k = truncate(static_cast<float>(iMaxPositions - 1) * value + 0.5f);
-        CPoint where{0, k * heightOfOneImage};
+        // a value far outside 0 .. 1 points far outside the bitmap, never back into it
+        CPoint where{0, truncate(static_cast<double>(k) * heightOfOneImage)};
         if (getTransparency())
             background->drawTransparent(context, size, where);
         else

@@ -62,6 +62,14 @@ TEST_F(Switch, DrawsTheImageOfItsPosition) {
     three->setValue(0.74f); // 2 * 0.74 + 0.5 = 1.98: still the middle image
     editor->idle();
     EXPECT_EQ(pixel(210, 30), kImage1);
+
+    // image 95443720 lies far below the bitmap (its offset 95443720 * 45 exceeds 32 bits and
+    // must not wrap around to row 104): nothing is drawn
+    window->pixels().fill(0);
+    three->setValue(47721860.0f);
+    editor->idle();
+    EXPECT_EQ(pixel(210, 30), 0u);
+    EXPECT_EQ(pixel(200, 20), 0u);
 }
 
 TEST_F(Switch, ThreePositionsSplitTheHeightIntoFifteenPixelZones) {

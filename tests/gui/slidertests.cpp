@@ -58,6 +58,11 @@ TEST_F(Slider, HandleFollowsTheValueWithinTheTravel) {
     EXPECT_EQ(handleRows(), (std::pair{28, 40}));
     drawAt(-0.2f);
     EXPECT_EQ(handleRows(), (std::pair{83, 90})); // bottom limited to maxTmp
+    // values far outside the range, as a host may send them: far above or far below the travel
+    drawAt(1e9f);
+    EXPECT_EQ(handleRows(), (std::pair{28, 40}));
+    drawAt(-1e9f);
+    EXPECT_EQ(handleRows(), (std::pair{0, 0}));
 }
 
 TEST_F(Slider, TrackComesFromTheBackgroundOffsetAndTheHandleIsKeyed) {
