@@ -1,0 +1,54 @@
+#pragma once
+// Editor base of the toolkit: owns the frame while open, forwards keys and the wheel to it,
+// redraws on idle and keeps editor and host alive while a control tracks the mouse.
+
+#include "gui/aeffeditor.h"
+
+#include <cstdint>
+
+namespace VSTGUI {
+class CFrame;
+}
+
+// Registers itself as the effect's editor at construction; the effect owns it. The derived
+// editor creates the frame in open and destroys it in close. Editor thread only; never throws.
+class AEffGUIEditor : public AEffEditor {
+public:
+    explicit AEffGUIEditor(AudioEffect* effect);
+    // Destroys a frame that is still open.
+    ~AEffGUIEditor() override;
+
+    // A reference to the editor's own rect; answers 1.
+    int32_t getRect(ERect** rect) override;
+    // Posts an update and stores the parent window; answers 0.
+    int32_t open(void* ptr) override;
+    // The pending update, then the frame's redraw of dirty views; nothing while the pump waits
+    // in the host's idle.
+    void idle() override;
+    // The frame's answer, or -1 without a frame.
+    int32_t onKeyDown(VstKeyCode& keyCode) override;
+    int32_t onKeyUp(VstKeyCode& keyCode) override;
+    // Stores the process-wide knob mode; answers 1.
+    int32_t setKnobMode(int32_t val) override;
+    bool onWheel(float distance) override;
+
+    // A parameter changed: only posts an update.
+    virtual void setParameter(int32_t index, float value);
+    // Redraws the whole frame into its window; rect is not used.
+    virtual void draw(ERect* rect);
+    // The idle pump of tracking loops: sleeps 4 ms on most calls and, about every 50 ms, redraws,
+    // lets one pending repaint run and lets the host idle.
+    virtual void doIdleStuff();
+
+    VSTGUI::CFrame* getFrame() const { return frame; }
+    AudioEffect* getEffect() const { return effect; }
+    static int32_t getKnobMode() { return knobMode; }
+
+protected:
+    ERect rect{};
+    VSTGUI::CFrame* frame = nullptr;
+    uint32_t lastTicks = 0;
+    bool inIdle = false;
+
+    static int32_t knobMode;
+};

@@ -1,0 +1,299 @@
+#include "gui/cframe.h"
+
+#include "gui/cbitmap.h"
+
+#include <new>
+
+namespace VSTGUI {
+
+namespace platform = quorvane::platform;
+
+namespace {
+// Entries the view list grows by.
+constexpr int32_t kViewListStep = 20;
+// Frame windows open in the process; the first one reads the swapped-buttons setting.
+int32_t windowUseCount = 0;
+} // namespace
+
+CFrame::CFrame(const CRect& size, void* systemWindow, void* editor)
+    : CView(size), editor(editor), systemWindow(systemWindow) {
+    if (systemWindow) initFrame(systemWindow);
+}
+
+CFrame::~CFrame() {
+    if (dropRegistered && window) window->setDropEnabled(false);
+    dropRegistered = false;
+    removeAll(true);
+    if (background) background->forget();
+    background = nullptr;
+    closeWindow();
+}
+
+bool CFrame::initFrame(void* parent) {
+    // register: the first frame window of the process reads the button setting
+    if (++windowUseCount == 1) setMouseButtonsSwapped(platform::buttonsSwapped());
+    // create the child window and let it deliver drops
+    window = platform::createChildWindow(parent, size.width(), size.height(), &events);
+    if (window) dropRegistered = window->setDropEnabled(true);
+    return true;
+}
+
+void CFrame::closeWindow() {
+    if (!window) return;
+    window.reset();
+    --windowUseCount;
+}
+
+std::unique_ptr<platform::Device> CFrame::openWindowDevice() {
+    return window ? window->openDevice() : nullptr;
+}
+
+void CFrame::draw(CDrawContext* context) {
+    firstDraw = false;
+    if (background) {
+        CRect rect{0, 0, background->getWidth(), background->getHeight()};
+        background->draw(context, rect, CPoint{0, 0});
+    }
+    for (int32_t i = 0; i < viewCount; i++)
+        views[i]->draw(context);
+}
+
+void CFrame::drawRect(CDrawContext* context, const CRect& updateRect) {
+    firstDraw = false;
+    if (background) background->draw(context, updateRect, CPoint{updateRect.left, updateRect.top});
+    for (int32_t i = 0; i < viewCount; i++) {
+        if (views[i]->checkUpdate(updateRect)) views[i]->drawRect(context, updateRect);
+    }
+}
+
+void CFrame::mouse(CDrawContext* context, CPoint& where) {
+    if (focusView) {
+        CView* old = focusView;
+        focusView = nullptr;
+        old->looseFocus(nullptr);
+    }
+    int32_t buttons = getMouseButtons();
+    for (int32_t i = viewCount - 1; i >= 0; i--) {
+        CView* view = views[i];
+        if (view->getMouseEnabled() && view->hitTest(where, buttons)) {
+            view->mouse(context, where);
+            return;
+        }
+    }
+}
+
+void CFrame::update(CDrawContext* context) {
+    if (!openFlag) return;
+    if (isDirty()) {
+        draw(context);
+        setDirty(false);
+        return;
+    }
+    for (int32_t i = 0; i < viewCount; i++)
+        views[i]->update(context);
+}
+
+int32_t CFrame::onKeyDown(VstKeyCode& keyCode) {
+    if (focusView) {
+        int32_t result = focusView->onKeyDown(keyCode);
+        if (result != -1) return result;
+    }
+    for (int32_t i = viewCount - 1; i >= 0; i--) {
+        int32_t result = views[i]->onKeyDown(keyCode);
+        if (result != -1) return result;
+    }
+    return -1;
+}
+
+int32_t CFrame::onKeyUp(VstKeyCode& keyCode) {
+    if (focusView) {
+        int32_t result = focusView->onKeyUp(keyCode);
+        if (result != -1) return result;
+    }
+    for (int32_t i = viewCount - 1; i >= 0; i--) {
+        int32_t result = views[i]->onKeyUp(keyCode);
+        if (result != -1) return result;
+    }
+    return -1;
+}
+
+bool CFrame::onDrop(void** items, int32_t count, int32_t type, CPoint& where) {
+    if (focusView) return false;
+    for (int32_t i = viewCount - 1; i >= 0; i--) {
+        CView* view = views[i];
+        CRect rect;
+        if (!view->getMouseEnabled() || !view->getViewSize(rect).pointInside(where)) continue;
+        if (view->onDrop(items, count, type, where)) return true;
+    }
+    return false;
+}
+
+bool CFrame::onWheel(CDrawContext* context, const CPoint& where, float distance) {
+    (void)where;
+    CView* target = getCurrentView();
+    if (!target) return false;
+    CPoint location;
+    getCurrentLocation(location);
+    if (context) return target->onWheel(context, location, distance);
+    std::unique_ptr<platform::Device> device = openWindowDevice();
+    CDrawContext own(this, device.get(), window.get());
+    return target->onWheel(&own, location, distance);
+}
+
+void* CFrame::getEditor() {
+    return editor;
+}
+
+bool CFrame::addView(CView* view) {
+    if (!view) return false;
+    if (viewCount == viewCapacity) {
+        // grow: the old list stays in place until the larger one exists
+        int32_t capacity = viewCapacity + kViewListStep;
+        CView** larger = new (std::nothrow) CView*[capacity];
+        if (!larger) return false;
+        for (int32_t i = 0; i < viewCount; i++)
+            larger[i] = views[i];
+        delete[] views;
+        views = larger;
+        viewCapacity = capacity;
+    }
+    views[viewCount++] = view;
+    view->setParent(this);
+    view->attached(this);
+    return true;
+}
+
+bool CFrame::removeView(CView* view, bool withForget) {
+    for (int32_t i = 0; i < viewCount; i++) {
+        if (views[i] != view) continue;
+        for (int32_t j = i + 1; j < viewCount; j++)
+            views[j - 1] = views[j];
+        viewCount--;
+        // a view that leaves the frame cannot keep the focus
+        if (focusView == view) focusView = nullptr;
+        view->removed(this);
+        if (withForget) view->forget();
+        return true;
+    }
+    return true;
+}
+
+bool CFrame::removeAll(bool withForget) {
+    if (focusView) {
+        CView* old = focusView;
+        focusView = nullptr;
+        old->looseFocus(nullptr);
+    }
+    // detach the list first so that nothing reaches a view while it is being released
+    CView** list = views;
+    int32_t count = viewCount;
+    views = nullptr;
+    viewCount = 0;
+    viewCapacity = 0;
+    for (int32_t i = 0; i < count; i++) {
+        list[i]->removed(this);
+        if (withForget) list[i]->forget();
+    }
+    delete[] list;
+    return true;
+}
+
+bool CFrame::isChild(CView* view) {
+    for (int32_t i = 0; i < viewCount; i++) {
+        if (views[i] == view) return true;
+    }
+    return false;
+}
+
+int32_t CFrame::getNbViews() {
+    return viewCount;
+}
+
+CView* CFrame::getView(int32_t index) {
+    if (index < 0 || index >= viewCount) return nullptr;
+    return views[index];
+}
+
+void CFrame::draw(CView* view) {
+    CView* target = (view && isChild(view)) ? view : this;
+    std::unique_ptr<platform::Device> device = openWindowDevice();
+    if (!device) return;
+    CDrawContext context(this, device.get(), window.get());
+    target->draw(&context);
+}
+
+void CFrame::idle() {
+    if (!openFlag || firstDraw) return;
+    if (!isSomethingDirty()) return;
+    std::unique_ptr<platform::Device> device = openWindowDevice();
+    if (!device) return;
+    CDrawContext context(this, device.get(), window.get());
+    update(&context);
+}
+
+bool CFrame::isSomethingDirty() {
+    if (isDirty()) return true;
+    for (int32_t i = 0; i < viewCount; i++) {
+        if (views[i]->isDirty()) return true;
+    }
+    return false;
+}
+
+CView* CFrame::getCurrentView() {
+    CPoint where;
+    getCurrentLocation(where);
+    for (int32_t i = viewCount - 1; i >= 0; i--) {
+        CRect rect;
+        if (views[i]->getViewSize(rect).pointInside(where)) return views[i];
+    }
+    return nullptr;
+}
+
+bool CFrame::getCurrentLocation(CPoint& where) {
+    platform::Point pointer = platform::pointerScreenPosition();
+    platform::Point origin = window ? window->screenOrigin() : platform::Point{};
+    where = CPoint{pointer.x - origin.x, pointer.y - origin.y};
+    return true;
+}
+
+void CFrame::setBackground(CBitmap* bitmap) {
+    if (bitmap) bitmap->remember();
+    if (background) background->forget();
+    background = bitmap;
+}
+
+void CFrame::setFocusView(CView* view) {
+    CView* old = focusView;
+    focusView = view;
+    if (old) old->looseFocus(nullptr);
+}
+
+void CFrame::Events::onPaint(platform::Device& device, const platform::Rect& rect) {
+    try {
+        CDrawContext context(&frame, &device, frame.window.get());
+        frame.drawRect(&context, CRect{rect.left, rect.top, rect.right, rect.bottom});
+    } catch (...) {
+    }
+}
+
+void CFrame::Events::onButtonDown(platform::Point where, int32_t button) {
+    (void)button;
+    try {
+        std::unique_ptr<platform::Device> device = frame.openWindowDevice();
+        CDrawContext context(&frame, device.get(), frame.window.get());
+        CPoint point{where.x, where.y};
+        frame.mouse(&context, point);
+    } catch (...) {
+    }
+}
+
+bool CFrame::Events::onDrop(void** items, int32_t count, int32_t type, platform::Point where) {
+    try {
+        CPoint point{where.x, where.y};
+        return frame.onDrop(items, count, type, point);
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace VSTGUI

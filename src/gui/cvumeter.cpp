@@ -1,0 +1,79 @@
+#include "gui/cvumeter.h"
+
+#include "gui/cbitmap.h"
+
+#include <utility>
+
+namespace VSTGUI {
+
+CVuMeter::CVuMeter(const CRect& size, CBitmap* onBitmap, CBitmap* offBitmap, int32_t nbLed,
+                   int32_t style)
+    : CControl(size, nullptr, 0, nullptr), onBitmap(onBitmap), offBitmap(offBitmap), nbLed(nbLed),
+      style(style), rectOn(size) {
+    if (onBitmap) onBitmap->remember();
+    if (offBitmap) offBitmap->remember();
+    if (rectOn.left > rectOn.right) std::swap(rectOn.left, rectOn.right);
+    if (rectOn.top > rectOn.bottom) std::swap(rectOn.top, rectOn.bottom);
+    rectOff = rectOn;
+}
+
+CVuMeter::~CVuMeter() {
+    if (onBitmap) onBitmap->forget();
+    if (offBitmap) offBitmap->forget();
+}
+
+void CVuMeter::setDirty(bool flag) {
+    CView::setDirty(flag);
+}
+
+void CVuMeter::setDecreaseStepValue(float v) {
+    decreaseValue = v;
+}
+
+void CVuMeter::draw(CDrawContext* context) {
+    if (!onBitmap) return;
+    bounceValue();
+
+    // compute the shown level: a rise at once, a fall by at most the decrease value
+    float shown = oldValue - decreaseValue;
+    if (value > shown) shown = value;
+    oldValue = shown;
+
+    // move the edge where the lit and the unlit part meet, on whole LEDs
+    float leds = static_cast<float>(nbLed);
+    CPoint pointOn{0, 0};
+    CPoint pointOff{0, 0};
+    if (style & kHorizontal) {
+        int32_t lit = truncate(shown * leds + 0.5f);
+        int32_t x =
+            truncate(static_cast<float>(lit) / leds * static_cast<float>(onBitmap->getWidth()));
+        rectOff.left = rectOn.left + x;
+        rectOn.right = rectOn.left + x;
+        pointOff = CPoint{x, 0};
+    } else {
+        int32_t lit = truncate((getMax() - shown) * leds + 0.5f);
+        int32_t y =
+            truncate(static_cast<float>(lit) / leds * static_cast<float>(onBitmap->getHeight()));
+        rectOff.bottom = rectOff.top + y;
+        rectOn.top = rectOff.top + y;
+        pointOn = CPoint{0, y};
+    }
+
+    // draw both parts, each from the same place in its own image
+    if (context) {
+        bool keyed = getTransparency();
+        if (offBitmap) {
+            if (keyed)
+                offBitmap->drawTransparent(context, rectOff, pointOff);
+            else
+                offBitmap->draw(context, rectOff, pointOff);
+        }
+        if (keyed)
+            onBitmap->drawTransparent(context, rectOn, pointOn);
+        else
+            onBitmap->draw(context, rectOn, pointOn);
+    }
+    setDirty(false);
+}
+
+} // namespace VSTGUI
