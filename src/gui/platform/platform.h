@@ -103,6 +103,9 @@ public:
     // Dropped data: type 0 = files (items are paths, count = number of paths), type 1 = text
     // (one item, count = its size in bytes). where is in window coordinates. True if taken.
     virtual bool onDrop(void** items, int32_t count, int32_t type, Point where) = 0;
+    // The window is gone from the screen (its parent was destroyed); no event follows. The
+    // Window object stays valid until its owner deletes it.
+    virtual void onDestroyed() {}
 };
 
 // A borderless child window of the host's parent window, placed at (0, 0) and shown.
@@ -120,6 +123,9 @@ public:
     virtual std::unique_ptr<Device> openDevice() = 0;
     // Starts (true) or stops (false) delivering drops to the events' onDrop; answers success.
     virtual bool setDropEnabled(bool enabled) = 0;
+    // Delivers every event waiting for this window (paints, button-downs, drops, destruction)
+    // to its events, in order, and returns; nothing waits for new events.
+    virtual void dispatchPendingEvents() = 0;
 };
 
 // Creates the child window of parent (the host's window handle) with the given size; events

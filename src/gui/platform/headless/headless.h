@@ -62,10 +62,16 @@ void setSleepHook(std::function<void(uint32_t ms)> hook);
 uint32_t sleepCalls();
 uint64_t sleptMilliseconds();
 
-// --- repaints
-// Queues a repaint of rect for window (as a window system would after an exposure).
+// --- pending window events
+// Queues a repaint of rect for window (as a window system would after an exposure). It runs
+// through platform::runOnePendingRepaint() or the window's dispatchPendingEvents().
 void postRepaint(HeadlessWindow& window, const platform::Rect& rect);
+// Queues a click for the window's dispatchPendingEvents(): when delivered, it acts as
+// HeadlessWindow::press.
+void postPress(HeadlessWindow& window, platform::Point where, int32_t button = 0);
+// Queued repaints (of all windows) and queued events of any kind.
 size_t pendingRepaints();
+size_t pendingEvents();
 uint32_t repaintsRun();
 
 // --- windows

@@ -23,7 +23,8 @@ public:
 
     void moveTo(platform::Point p) override;
     // Dotted pens set every other pixel, starting with the first pixel after a moveTo; the
-    // pattern runs on across consecutive lineTo calls.
+    // pattern runs on across consecutive lineTo calls. A line with an end 2^28 pixels or more
+    // from the origin is not drawn.
     void lineTo(platform::Point p) override;
     // Leaves the current position at (left, top).
     void frameRect(const platform::Rect& r) override;

@@ -10,7 +10,8 @@
 
 namespace quorvane::raster {
 
-// Process-wide, editor thread only (registration also from static constructors).
+// Process-wide, editor thread only. Starts with the embedded BMP files; ids are taken modulo
+// 65536, as resource ids are 16 bits.
 class ResourceTable {
 public:
     static ResourceTable& instance();
@@ -25,19 +26,14 @@ public:
     std::unique_ptr<RasterImage> load(int32_t id) const noexcept;
 
 private:
+    ResourceTable();
+
     struct Entry {
         const uint8_t* bmp = nullptr;
         size_t size = 0;
         std::shared_ptr<const PixelBuffer> pixels;
     };
     std::map<int32_t, Entry> entries_;
-};
-
-// Used by the generated source of embedded bitmaps: registers one file at static start-up.
-struct EmbeddedBitmap {
-    EmbeddedBitmap(int32_t id, const uint8_t* data, size_t size) {
-        ResourceTable::instance().addBmp(id, data, size);
-    }
 };
 
 } // namespace quorvane::raster
