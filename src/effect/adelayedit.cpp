@@ -1,15 +1,20 @@
 #include "effect/adelayedit.h"
 
+#include "editor/adeditor.h"
+
 #include <cstring>
 
 ADelayEdit::ADelayEdit(audioMasterCallback audioMaster) : ADelay(audioMaster) {
     setUniqueID(0x5172566E); // "QrVn"
+    // registers itself as this effect's editor, which owns it from here on
+    new ADEditor(this);
 }
 
 ADelayEdit::~ADelayEdit() = default;
 
 void ADelayEdit::setParameter(int32_t index, float value) {
     ADelay::setParameter(index, value);
+    if (editor) static_cast<ADEditor*>(editor)->setParameter(index, value);
 }
 
 bool ADelayEdit::getEffectName(char* name) {

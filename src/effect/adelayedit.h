@@ -1,5 +1,6 @@
 #pragma once
-// The effect the module creates: ADelay with the effect name and product string it reports.
+// The effect the module creates: ADelay with its editor, which every parameter change reaches,
+// and the effect name and product string it reports.
 
 #include "effect/adelay.h"
 

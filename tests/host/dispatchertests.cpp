@@ -24,8 +24,8 @@ TEST_F(Dispatcher, ConstantAnswers) {
         {effOpen, 0},
         {effGetProgram, 0},
         {effGetVu, 0},
-        {effEditGetRect, 0}, // no editor yet
-        {effEditOpen, 0},
+        {effEditGetRect, 0}, // no place for the answer
+        {effEditOpen, 1},    // no parent: a frame without a window
         {effEditClose, 0},
         {effEditIdle, 0},
         {effIdentify, 0x4E764566},
@@ -58,9 +58,9 @@ TEST_F(Dispatcher, ConstantAnswers) {
         {effGetParameterProperties, 0},
         {effKeysRequired, 1},
         {effGetVstVersion, 2300},
-        {effEditKeyDown, 0},
-        {effEditKeyUp, 0},
-        {effSetEditKnobMode, 0},
+        {effEditKeyDown, -1}, // the frame is closed
+        {effEditKeyUp, -1},
+        {effSetEditKnobMode, 1},
         {effGetMidiProgramName, 0},
         {effGetCurrentMidiProgram, -1},
         {effGetMidiProgramCategory, 0},
@@ -181,4 +181,25 @@ TEST_F(Dispatcher, HostParameterChangesSendNoRequest) {
     dispatch(fx(), effMainsChanged, 0, 1);
     dispatch(fx(), effSetBlockSize, 0, 4096);
     EXPECT_EQ(host.requests.size(), before);
+}
+
+TEST_F(Dispatcher, EditorRequestsReachTheEditor) {
+    // the rect is the editor's own, before and after opening
+    ERect* rect = nullptr;
+    EXPECT_EQ(dispatch(fx(), effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+
+    // a second open replaces the first frame; the instance ends with the editor still open
+    // (the valgrind run of these tests finds what a wrong order would leak)
+    EXPECT_EQ(dispatch(fx(), effEditOpen), 1);
+    EXPECT_EQ(dispatch(fx(), effEditOpen), 1);
+    dispatch(fx(), effEditIdle);
+    ERect* again = nullptr;
+    EXPECT_EQ(dispatch(fx(), effEditGetRect, 0, 0, &again), 1);
+    EXPECT_EQ(again, rect);
+    fx()->setParameter(fx(), 0, 0.5f);
+    fx()->setParameter(fx(), 2, 1.25f);
+    EXPECT_EQ(fx()->getParameter(fx(), 0), 0.5f);
 }

@@ -117,7 +117,8 @@ TEST_F(Effect, UpdateQueriesKeepTheStoredValueOnABadAnswer) {
 TEST_F(Effect, FlagSetters) {
     ADelayEdit effect(nullptr);
     AEffect* record = effect.getAeffect();
-    EXPECT_EQ(record->flags, effFlagsHasVu | effFlagsCanMono | effFlagsCanReplacing);
+    EXPECT_EQ(record->flags,
+              effFlagsHasEditor | effFlagsHasVu | effFlagsCanMono | effFlagsCanReplacing);
     effect.noTail(true);
     effect.isSynth(true);
     EXPECT_EQ(record->flags & (effFlagsNoSoundInStop | effFlagsIsSynth),
@@ -125,7 +126,8 @@ TEST_F(Effect, FlagSetters) {
     effect.noTail(false);
     effect.isSynth(false);
     effect.programsAreChunks(false);
-    EXPECT_EQ(record->flags, effFlagsHasVu | effFlagsCanMono | effFlagsCanReplacing);
+    EXPECT_EQ(record->flags,
+              effFlagsHasEditor | effFlagsHasVu | effFlagsCanMono | effFlagsCanReplacing);
 }
 
 TEST_F(Effect, FrequencyAndTimeTexts) {

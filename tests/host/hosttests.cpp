@@ -81,7 +81,7 @@ TEST(Record, FieldsAsTheHostReadsThem) {
     EXPECT_EQ(readAt<int32_t>(r, 44), 8);
     EXPECT_EQ(readAt<int32_t>(r, 48), 2);
     EXPECT_EQ(readAt<int32_t>(r, 52), 2);
-    EXPECT_EQ(readAt<int32_t>(r, 56), 0x1C);
+    EXPECT_EQ(readAt<int32_t>(r, 56), 0x1D);
     EXPECT_EQ(readAt<intptr_t>(r, 64), 0);
     EXPECT_EQ(readAt<intptr_t>(r, 72), 0);
     EXPECT_EQ(readAt<int32_t>(r, 80), 2048);

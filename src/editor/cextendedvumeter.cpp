@@ -1,0 +1,86 @@
+#include "editor/cextendedvumeter.h"
+
+#include "gui/cbitmap.h"
+
+#include <algorithm>
+
+namespace VSTGUI {
+
+CExtendedVuMeter::CExtendedVuMeter(const CRect& size, CBitmap* onBitmap, CBitmap* offBitmap,
+                                   int32_t nbLed, int32_t style)
+    : CVuMeter(size, onBitmap, offBitmap, nbLed, style) {}
+
+CExtendedVuMeter::~CExtendedVuMeter() = default;
+
+void CExtendedVuMeter::draw(CDrawContext* context) {
+    if (!onBitmap) return;
+    bounceValue();
+
+    // decay as the bar meter does; with a large decrease step the value shows at once
+    float shown = oldValue - decreaseValue;
+    if (value > shown) shown = value;
+    oldValue = shown;
+
+    // cut the copies of the rectangles at the lit segment, then paint
+    const Parts parts = (style & kHorizontal) ? horizontalParts(shown) : verticalParts(shown);
+    if (context) paint(context, parts);
+}
+
+CExtendedVuMeter::Parts CExtendedVuMeter::horizontalParts(float shown) const {
+    const float leds = static_cast<float>(nbLed);
+    const float width = static_cast<float>(onBitmap->getWidth());
+    const int32_t k1 = truncate(shown * leds + 0.5f);
+    const int32_t k2 = truncate(shown * leds - 0.5f);
+    const int32_t e1 = truncate(static_cast<float>(k1) / leds * width);
+    const int32_t e2 = truncate(static_cast<float>(k2) / leds * width);
+
+    Parts parts{rectOn, rectOff, rectOff, CPoint{e2, 0}, CPoint{e1, 0}, CPoint{0, 0}};
+    parts.on.left = size.left + e2;
+    parts.on.right = size.left + e1;
+    parts.offA.left = size.left + e1;
+    parts.offB.right = size.left + e2;
+    return parts;
+}
+
+CExtendedVuMeter::Parts CExtendedVuMeter::verticalParts(float shown) {
+    const float leds = static_cast<float>(nbLed);
+    const float height = static_cast<float>(onBitmap->getHeight());
+    const float top = getMax();
+
+    Parts parts{rectOn, rectOff, rectOff, CPoint{0, 0}, CPoint{0, 0}, CPoint{0, 0}};
+    if (shown <= 0.5f) {
+        // the lit part grows from the bottom and fills the meter at one half
+        const int32_t k = truncate((top - 2.0f * shown) * leds + 0.5f);
+        const int32_t t = truncate(static_cast<float>(k) / leds * height);
+        parts.on.top = size.top + t;
+        parts.onSource = CPoint{0, t};
+        parts.offA.bottom = size.top + t;
+    } else {
+        // then it shrinks from the bottom up to the top segment alone
+        const float c = std::min(shown, (2.0f * leds - 1.0f) / (2.0f * leds));
+        const int32_t k = truncate((top - 2.0f * (c - 0.5f)) * leds + 0.5f);
+        const int32_t t = truncate(static_cast<float>(k) / leds * height);
+        parts.on.bottom = size.top + t;
+        parts.offA.top = size.top + t;
+        parts.offASource = CPoint{0, t};
+    }
+    return parts;
+}
+
+void CExtendedVuMeter::paint(CDrawContext* context, const Parts& parts) {
+    const bool keyed = getTransparency();
+    if (offBitmap) {
+        if (keyed) {
+            offBitmap->drawTransparent(context, parts.offA, parts.offASource);
+        } else {
+            offBitmap->draw(context, parts.offA, parts.offASource);
+            offBitmap->draw(context, parts.offB, parts.offBSource);
+        }
+    }
+    if (keyed)
+        onBitmap->drawTransparent(context, parts.on, parts.onSource);
+    else
+        onBitmap->draw(context, parts.on, parts.onSource);
+}
+
+} // namespace VSTGUI
