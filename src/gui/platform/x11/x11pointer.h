@@ -1,0 +1,25 @@
+#pragma once
+// Pointer and keyboard-modifier state of the X server, with logical buttons taken back to the
+// physical ones through the server's pointer mapping.
+
+#include "gui/platform/platform.h"
+
+#include <cstdint>
+#include <X11/Xlib.h>
+
+namespace quorvane::x11 {
+
+// Reads the pointer mapping of the server of display and keeps it for the queries below; true
+// when the primary button is on the right (the mapping swaps buttons 1 and 3).
+bool readPointerMapping(Display* display);
+// The physical button (0 left, 1 middle, 2 right) that produces logical button, or -1 for
+// buttons beyond the three (wheel steps and side buttons).
+int32_t physicalButtonIndex(unsigned logicalButton);
+// Physical button bits (left 1, middle 2, right 4) and shift 8, control 16, alt 32 from an X
+// state mask.
+uint32_t buttonBits(unsigned stateMask);
+
+// The pointer's root position and state on display; false (nothing written) when it fails.
+bool queryPointer(Display* display, platform::Point& position, unsigned& stateMask);
+
+} // namespace quorvane::x11
