@@ -5,8 +5,9 @@
 #include "gui/platform/platform.h"
 #include "gui/platform/raster/pixelbuffer.h"
 
-#include <X11/extensions/XShm.h>
 #include <X11/Xlib.h>
+// after Xlib.h, which it needs
+#include <X11/extensions/XShm.h>
 
 namespace quorvane::x11 {
 
