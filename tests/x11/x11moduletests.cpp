@@ -233,6 +233,30 @@ TEST_F(X11EditorTest, ClicksOnEachSwitchZoneSetItsParameter) {
     EXPECT_EQ(mismatch(screen(), headlessPanel(effect->getParameter(effect, 0))), "");
 }
 
+TEST_F(X11EditorTest, QuickTapsAreNotLostBetweenIdles) {
+    openEditor();
+    // taps shorter than the time between two idles, the way a touchpad sends them
+    const int zones[][3] = {{98, 77, 5}, {98, 159, 6}, {806, 60, 7}};
+    for (const auto& z : zones) {
+        movePointer(server, kLeft + z[0], kTop + z[1]);
+        pressButton(server, 1, true);
+        pressButton(server, 1, false);
+        idleFor(std::chrono::milliseconds(80));
+        EXPECT_FLOAT_EQ(effect->getParameter(effect, z[2]), 1.0f) << "tap on " << z[2];
+    }
+    // a tap on the slider's track sets the value under it, inside its edit bracket
+    host.requests.clear();
+    movePointer(server, kLeft + 831, kTop + 110);
+    pressButton(server, 1, true);
+    pressButton(server, 1, false);
+    idleFor(std::chrono::milliseconds(150));
+    std::vector<HostRequest> edits = editRequests();
+    ASSERT_GE(edits.size(), 3u);
+    EXPECT_EQ(edits.front().opcode, audioMasterBeginEdit);
+    EXPECT_EQ(edits.back().opcode, audioMasterEndEdit);
+    EXPECT_GT(effect->getParameter(effect, 0), 0.9f);
+}
+
 TEST_F(X11EditorTest, ArrowKeysFromTheHostMoveTheSlider) {
     openEditor();
     effect->setParameter(effect, 0, 0.5f);

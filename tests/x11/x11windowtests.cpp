@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <malloc.h>
 #include <vector>
 #include <X11/keysym.h>
@@ -32,7 +33,10 @@ public:
         paints.push_back(rect);
         drawScene(device);
     }
-    void onButtonDown(Point where, int32_t button) override { presses.push_back({where, button}); }
+    void onButtonDown(Point where, int32_t button) override {
+        presses.push_back({where, button});
+        if (onPress) onPress();
+    }
     bool onDrop(void**, int32_t, int32_t, Point) override { return false; }
     void onDestroyed() override { ++destroyed; }
 
@@ -55,6 +59,7 @@ public:
     std::vector<Rect> paints;
     std::vector<Press> presses;
     int destroyed = 0;
+    std::function<void()> onPress;
 };
 
 void* handle(::Window window) {
@@ -215,6 +220,58 @@ TEST_F(X11WindowTest, ButtonPressesReachTheOwnerWithWindowCoordinates) {
         EXPECT_EQ(events.presses[size_t(i)].where.x, 101 + i);
         EXPECT_EQ(events.presses[size_t(i)].where.y, 50);
     }
+}
+
+TEST_F(X11WindowTest, AClickOverBeforeItIsHandledIsPlayedBackToTheHandler) {
+    auto window = open();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(firstPaint(*window));
+    // a Ctrl-tap at (200, 100) in the window, and the pointer gone elsewhere since
+    movePointer(host, 30 + 200, 40 + 100);
+    pressKey(host, XK_Control_L, true);
+    pressButton(host, 1, true);
+    pressButton(host, 1, false);
+    pressKey(host, XK_Control_L, false);
+    movePointer(host, 700, 600);
+    std::vector<uint32_t> seen;
+    Point at;
+    events.onPress = [&] {
+        seen.push_back(platform::physicalButtons());
+        seen.push_back(platform::physicalButtons());
+        at = platform::pointerScreenPosition();
+        // held at least long enough for a drag loop to see it, then the live state
+        platform::sleepMilliseconds(300);
+        seen.push_back(platform::physicalButtons());
+    };
+    ASSERT_TRUE(waitFor([&] {
+        window->dispatchPendingEvents();
+        return !events.presses.empty();
+    }));
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], 1u | 16u);
+    EXPECT_EQ(seen[1], 1u | 16u);
+    EXPECT_EQ(seen[2], 0u);
+    EXPECT_EQ(at.x, 230);
+    EXPECT_EQ(at.y, 140);
+    EXPECT_EQ(platform::pointerScreenPosition().x, 700);
+}
+
+TEST_F(X11WindowTest, AButtonStillHeldIsReadLive) {
+    auto window = open();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(firstPaint(*window));
+    movePointer(host, 30 + 10, 40 + 10);
+    pressButton(host, 1, true);
+    uint32_t during = 99;
+    events.onPress = [&] {
+        pressButton(host, 1, false);
+        during = platform::physicalButtons();
+    };
+    ASSERT_TRUE(waitFor([&] {
+        window->dispatchPendingEvents();
+        return !events.presses.empty();
+    }));
+    EXPECT_EQ(during, 0u);
 }
 
 TEST_F(X11WindowTest, InputStateIsThePhysicalButtonsModifiersAndPointer) {

@@ -57,6 +57,9 @@ std::unique_ptr<Image> loadBitmap(int32_t id) {
 }
 
 uint32_t physicalButtons() {
+    uint32_t bits = 0;
+    Point root;
+    if (x11::replayedState(bits, root)) return bits;
     AnyConnection connection;
     if (!connection.get()) return 0;
     Point position;
@@ -72,8 +75,10 @@ bool buttonsSwapped() {
 }
 
 Point pointerScreenPosition() {
-    AnyConnection connection;
+    uint32_t bits = 0;
     Point position;
+    if (x11::replayedState(bits, position)) return position;
+    AnyConnection connection;
     unsigned mask = 0;
     if (connection.get()) x11::queryPointer(connection.get(), position, mask);
     return position;

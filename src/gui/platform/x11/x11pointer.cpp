@@ -5,6 +5,14 @@
 namespace quorvane::x11 {
 
 namespace {
+struct Replay {
+    bool active = false;
+    uint32_t start = 0;
+    uint32_t length = 0;
+    uint32_t bits = 0;
+    platform::Point root;
+} replay;
+
 // logicalOf[p] is the logical button that physical button p + 1 produces; identity until read.
 unsigned logicalOf[3] = {1, 2, 3};
 } // namespace
@@ -61,6 +69,26 @@ bool queryPointer(Display* display, platform::Point& position, unsigned& stateMa
     if (trap.failed()) return false;
     position = {rootX, rootY};
     stateMask = mask;
+    return true;
+}
+
+void replayClick(uint32_t bits, platform::Point root, uint32_t milliseconds) {
+    replay = Replay{true, platform::tickCount(), milliseconds, bits, root};
+}
+
+void endReplay() {
+    replay.active = false;
+}
+
+bool replayedState(uint32_t& bits, platform::Point& root) {
+    if (!replay.active) return false;
+    // unsigned difference: right across the wrap of the tick count
+    if (platform::tickCount() - replay.start >= replay.length) {
+        replay.active = false;
+        return false;
+    }
+    bits = replay.bits;
+    root = replay.root;
     return true;
 }
 

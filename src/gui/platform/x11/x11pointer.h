@@ -22,4 +22,13 @@ uint32_t buttonBits(unsigned stateMask);
 // The pointer's root position and state on display; false (nothing written) when it fails.
 bool queryPointer(Display* display, platform::Point& position, unsigned& stateMask);
 
+// A click that was over before the editor got to it (the host idles the editor a few dozen
+// times a second, a tap lasts a few milliseconds) is played back to the drag loops: for
+// milliseconds from now, the input state reads as bits (physical buttons and modifiers) at
+// root position, then the live state again.
+void replayClick(uint32_t bits, platform::Point root, uint32_t milliseconds);
+void endReplay();
+// The state a click playback holds at this moment; false when none is running.
+bool replayedState(uint32_t& bits, platform::Point& root);
+
 } // namespace quorvane::x11

@@ -16,7 +16,23 @@ namespace {
 
 // What a fresh window shows before its first paint: the usual button-face grey.
 constexpr uint32_t kWindowBackground = raster::rgb(240, 240, 240);
-constexpr long kEventMask = ExposureMask | ButtonPressMask | StructureNotifyMask;
+constexpr long kEventMask =
+    ExposureMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
+// The shortest a replayed click is held, so that the click reaches a control's drag loop.
+constexpr uint32_t kShortestClick = 30;
+// A click held longer than this was really held: the live state takes over.
+constexpr uint32_t kLongestReplay = 250;
+
+// Finds the release of one button of one window in the queue.
+struct ReleaseOf {
+    ::Window window;
+    unsigned button;
+};
+Bool isReleaseOf(Display*, XEvent* event, XPointer arg) {
+    const auto* wanted = reinterpret_cast<const ReleaseOf*>(arg);
+    return event->type == ButtonRelease && event->xbutton.window == wanted->window &&
+           event->xbutton.button == wanted->button;
+}
 
 std::vector<X11Window*>& registry() {
     static std::vector<X11Window*> windows;
@@ -194,6 +210,23 @@ bool X11Window::paintOnePending() {
     return true;
 }
 
+bool X11Window::replayIfReleased(const XButtonEvent& press) {
+    // a press whose release is already waiting was a click the editor has not seen yet
+    ReleaseOf wanted{window_, press.button};
+    XEvent release;
+    {
+        ErrorTrap trap(display_);
+        if (!XCheckIfEvent(display_, &release, &isReleaseOf, reinterpret_cast<XPointer>(&wanted)))
+            return false;
+    }
+    uint32_t held = uint32_t(release.xbutton.time - press.time);
+    if (held > kLongestReplay) held = kLongestReplay;
+    if (held < kShortestClick) held = kShortestClick;
+    uint32_t bits = buttonBits(press.state) | (1u << physicalButtonIndex(press.button));
+    replayClick(bits, {press.x_root, press.y_root}, held);
+    return true;
+}
+
 void X11Window::handle(XEvent& event) {
     switch (event.type) {
     case Expose: {
@@ -205,8 +238,10 @@ void X11Window::handle(XEvent& event) {
         // buttons 1..3 are clicks; 4 and up are wheel steps, which the window leaves alone
         const XButtonEvent& e = event.xbutton;
         int32_t button = physicalButtonIndex(e.button);
-        if (e.window == window_ && alive_ && button >= 0 && events_)
-            events_->onButtonDown({e.x, e.y}, button);
+        if (e.window != window_ || !alive_ || button < 0 || !events_) break;
+        bool replaying = replayIfReleased(e);
+        events_->onButtonDown({e.x, e.y}, button);
+        if (replaying) endReplay();
         break;
     }
     case DestroyNotify:

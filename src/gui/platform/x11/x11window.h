@@ -54,6 +54,8 @@ private:
     X11Window(Display* display, platform::WindowEvents* events);
     bool build(::Window parent, int32_t width, int32_t height);
     void handle(XEvent& event);
+    // Plays a press back to the drag loops when its release came before the editor saw it.
+    bool replayIfReleased(const XButtonEvent& press);
     void paint(const platform::Rect& rect);
     void markDead();
 
