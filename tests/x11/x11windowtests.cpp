@@ -256,6 +256,26 @@ TEST_F(X11WindowTest, AClickOverBeforeItIsHandledIsPlayedBackToTheHandler) {
     EXPECT_EQ(platform::pointerScreenPosition().x, 700);
 }
 
+TEST_F(X11WindowTest, TheOwnerMayCloseTheWindowWhileItHandlesAClick) {
+    auto window = open();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(firstPaint(*window));
+    movePointer(host, 30 + 10, 40 + 10);
+    for (int i = 0; i < 2; i++) {
+        pressButton(host, 1, true);
+        pressButton(host, 1, false);
+    }
+    events.onPress = [&] { window.reset(); };
+    platform::Window* raw = window.get();
+    ASSERT_TRUE(waitFor([&] {
+        raw->dispatchPendingEvents();
+        return !events.presses.empty();
+    }));
+    EXPECT_EQ(window, nullptr);
+    EXPECT_EQ(events.presses.size(), 1u);
+    EXPECT_TRUE(x11::X11Window::openWindows().empty());
+}
+
 TEST_F(X11WindowTest, AButtonStillHeldIsReadLive) {
     auto window = open();
     ASSERT_NE(window, nullptr);

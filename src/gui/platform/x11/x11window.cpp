@@ -191,11 +191,19 @@ void X11Window::paint(const platform::Rect& rect) {
 }
 
 void X11Window::dispatchPendingEvents() {
-    ErrorTrap trap(display_);
-    while (XPending(display_) > 0) {
+    for (;;) {
+        // read one event; the trap ends before the owner gets it
         XEvent event;
-        XNextEvent(display_, &event);
+        {
+            ErrorTrap trap(display_);
+            if (XPending(display_) <= 0) return;
+            XNextEvent(display_, &event);
+        }
+        // the owner may close the window while it handles the event: then stop at once
+        const X11Window* self = this;
         handle(event);
+        const auto& windows = registry();
+        if (std::find(windows.begin(), windows.end(), self) == windows.end()) return;
     }
 }
 
@@ -248,7 +256,10 @@ void X11Window::handle(XEvent& event) {
         if (event.xdestroywindow.window == window_) markDead();
         break;
     default:
-        if (dnd_ && alive_) dnd_->handle(event);
+        if (dnd_ && alive_) {
+            ErrorTrap trap(display_);
+            dnd_->handle(event);
+        }
         break;
     }
 }
