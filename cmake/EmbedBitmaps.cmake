@@ -45,9 +45,8 @@ if(CMAKE_SCRIPT_MODE_FILE)
     return()
 endif()
 
-set(_QUORVANE_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_FILE})
-
 function(quorvane_embed_bitmaps target)
+    set(_script ${CMAKE_CURRENT_FUNCTION_LIST_FILE})
     set(_pairs ${ARGN})
     list(LENGTH _pairs _n)
     math(EXPR _odd "${_n} % 2")
@@ -70,8 +69,8 @@ function(quorvane_embed_bitmaps target)
     set(_out ${CMAKE_CURRENT_BINARY_DIR}/${target}_bitmaps.cpp)
     file(CONFIGURE OUTPUT ${_out}.list CONTENT "${_joined}")
     add_custom_command(OUTPUT ${_out}
-        COMMAND ${CMAKE_COMMAND} -DOUT=${_out} -DLIST=${_out}.list -P ${_QUORVANE_EMBED_SCRIPT}
-        DEPENDS ${_files} ${_out}.list ${_QUORVANE_EMBED_SCRIPT}
+        COMMAND ${CMAKE_COMMAND} -DOUT=${_out} -DLIST=${_out}.list -P ${_script}
+        DEPENDS ${_files} ${_out}.list ${_script}
         COMMENT "Embedding bitmaps into ${target}" VERBATIM)
     target_sources(${target} PRIVATE ${_out})
 endfunction()

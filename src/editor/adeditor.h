@@ -47,7 +47,7 @@ public:
 
     bool isOpened() const { return opened; }
 
-private:
+protected:
     // A reading of a meter parameter: channel c and level L; false when no meter is addressed.
     bool decodeMeter(int32_t index, int32_t& channel, float& level);
     // The steps of open.

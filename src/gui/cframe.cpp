@@ -76,7 +76,11 @@ void CFrame::mouse(CDrawContext* context, CPoint& where) {
     for (int32_t i = viewCount - 1; i >= 0; i--) {
         CView* view = views[i];
         if (view->getMouseEnabled() && view->hitTest(where, buttons)) {
+            // a tracking loop may run in there: its idle passes must not start another click
+            bool outer = inMouse;
+            inMouse = true;
             view->mouse(context, where);
+            inMouse = outer;
             return;
         }
     }
@@ -223,6 +227,7 @@ void CFrame::draw(CView* view) {
 }
 
 void CFrame::idle() {
+    if (window && !inMouse) window->dispatchPendingEvents();
     if (!openFlag || firstDraw) return;
     if (!isSomethingDirty()) return;
     std::unique_ptr<platform::Device> device = openWindowDevice();
@@ -285,6 +290,11 @@ void CFrame::Events::onButtonDown(platform::Point where, int32_t button) {
         frame.mouse(&context, point);
     } catch (...) {
     }
+}
+
+void CFrame::Events::onDestroyed() {
+    frame.openFlag = false;
+    frame.systemWindow = nullptr;
 }
 
 bool CFrame::Events::onDrop(void** items, int32_t count, int32_t type, platform::Point where) {

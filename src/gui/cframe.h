@@ -56,8 +56,9 @@ public:
 
     // Draws view (or the whole frame when view is null or not a child) into the window now.
     void draw(CView* view = nullptr);
-    // The idle pass: redraws every dirty view straight into the window once the frame has been
-    // painted and while its window is open.
+    // The idle pass: delivers the window's waiting events (not while a click is being handled),
+    // then redraws every dirty view straight into the window once the frame has been painted
+    // and while its window is open.
     void idle();
     bool isSomethingDirty();
     // The last added view under the pointer, enabled or not; null when there is none.
@@ -85,6 +86,8 @@ private:
         void onButtonDown(quorvane::platform::Point where, int32_t button) override;
         bool onDrop(void** items, int32_t count, int32_t type,
                     quorvane::platform::Point where) override;
+        // The host destroyed the parent window: the frame stops drawing.
+        void onDestroyed() override;
 
     private:
         CFrame& frame;
@@ -104,6 +107,7 @@ private:
     bool firstDraw = true;
     bool openFlag = true;
     bool dropRegistered = false;
+    bool inMouse = false;
     Events events{*this};
     std::unique_ptr<quorvane::platform::Window> window;
 };

@@ -20,7 +20,7 @@ struct FaceMatch {
     int slant = FC_SLANT_ROMAN;
 };
 
-bool matchFace(const platform::FontSpec& spec, FaceMatch& out) {
+bool matchFace(FcConfig* config, const platform::FontSpec& spec, FaceMatch& out) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
     const char* family = spec.face && *spec.face ? spec.face : "sans-serif";
@@ -30,10 +30,10 @@ bool matchFace(const platform::FontSpec& spec, FaceMatch& out) {
     FcPatternAddInteger(pattern, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddDouble(pattern, FC_PIXEL_SIZE, double(spec.height));
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     FcPatternDestroy(pattern);
     if (!match) return false;
 
@@ -63,14 +63,17 @@ FontCache& FontCache::instance() {
     return cache;
 }
 
+// A font configuration of our own, so the host's is never touched or torn down.
 FontCache::FontCache() {
     FT_Library library = nullptr;
     if (FT_Init_FreeType(&library) == 0) library_ = library;
+    config_ = FcInitLoadConfigAndFonts();
 }
 
 FontCache::~FontCache() {
     fonts_.clear(); // faces go before the library
     if (library_) FT_Done_FreeType(static_cast<FT_Library>(library_));
+    if (config_) FcConfigDestroy(static_cast<FcConfig*>(config_));
 }
 
 const RasterFont* FontCache::get(const platform::FontSpec& spec) noexcept {
@@ -90,9 +93,9 @@ const RasterFont* FontCache::get(const platform::FontSpec& spec) noexcept {
 
 std::unique_ptr<RasterFont> FontCache::build(const platform::FontSpec& spec) {
     // find: the face fontconfig prefers for the request
-    if (!library_ || spec.height <= 0) return nullptr;
+    if (!library_ || !config_ || spec.height <= 0) return nullptr;
     FaceMatch match;
-    if (!matchFace(spec, match)) return nullptr;
+    if (!matchFace(static_cast<FcConfig*>(config_), spec, match)) return nullptr;
     FT_Face face = nullptr;
     if (FT_New_Face(static_cast<FT_Library>(library_), match.file.c_str(), match.index, &face))
         return nullptr;

@@ -25,6 +25,7 @@ private:
 
     using Key = std::tuple<std::string, int32_t, bool, bool, bool>;
     void* library_ = nullptr; // FT_Library
+    void* config_ = nullptr;  // FcConfig, our own
     std::map<Key, std::unique_ptr<RasterFont>> fonts_;
 };
 
