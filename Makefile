@@ -4,7 +4,7 @@
 .PHONY: all deps configure build test demo bench format clean
 
 BUILD := build
-TOOL := $(BUILD)/tools/quorvane/quorvane
+TOOL := $(BUILD)/quorvane
 
 all: build
 
@@ -33,3 +33,10 @@ format:
 
 clean:
 	rm -rf $(BUILD)
+
+# make bitmaps   redraw resources/bmp/*.bmp with the generator in resources/
+.PHONY: bitmaps
+bitmaps:
+	@cmake -S resources -B $(BUILD)/bitmapgen -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD)/bitmapgen --target bitmapgen -j 2
+	$(BUILD)/bitmapgen/bitmapgen resources/bmp

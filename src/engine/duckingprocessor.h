@@ -47,6 +47,9 @@ public:
 
 private:
     void frameStep();
+    bool growStaging(uint32_t length) noexcept;
+    void compactAccumulators() noexcept;
+    void run(const float* const* inputs, uint32_t n, bool stage) noexcept;
 
     uint32_t channels_ = kChannels;
     float designSampleRate_;
@@ -65,6 +68,9 @@ private:
     uint32_t n_ = 0;
     uint32_t bins_ = 0;
     uint32_t hop_ = 0;
+    // Index of accumulator position 0: finished output is read from here, and the accumulators
+    // are moved back to the front once per frame step instead of once per output chunk.
+    uint32_t accRead_ = 0;
 };
 
 } // namespace quorvane

@@ -109,14 +109,14 @@ void CDrawContext::setFont(int32_t id, int32_t face) {
     fontSize = kFontTable[id].size;
 
     // description: id 0 is always bold, the symbol font is decorative
-    platform::FontSpec spec;
-    spec.face = kFontTable[id].face;
-    spec.height = fontSize;
-    spec.weight = (face & kBoldFace) || id == kFontBold12 ? 700 : 400;
-    spec.italic = (face & kItalicFace) != 0;
-    spec.underline = (face & kUnderlineFace) != 0;
-    spec.pitchAndFamily = id == kFontSymbol13 ? kDecorativeDefaultPitch : kSwissVariablePitch;
-    if (device) device->setFont(spec);
+    platform::FontSpec request;
+    request.face = kFontTable[id].face;
+    request.height = fontSize;
+    request.weight = (face & kBoldFace) || id == kFontBold12 ? 700 : 400;
+    request.italic = (face & kItalicFace) != 0;
+    request.underline = (face & kUnderlineFace) != 0;
+    request.pitchAndFamily = id == kFontSymbol13 ? kDecorativeDefaultPitch : kSwissVariablePitch;
+    if (device) device->setFont(request);
 }
 
 void CDrawContext::getMouseLocation(CPoint& point) const {

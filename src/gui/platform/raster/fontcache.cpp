@@ -20,15 +20,15 @@ struct FaceMatch {
     int slant = FC_SLANT_ROMAN;
 };
 
-bool matchFace(FcConfig* config, const platform::FontSpec& spec, FaceMatch& out) {
+bool matchFace(FcConfig* config, const platform::FontSpec& request, FaceMatch& out) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
-    const char* family = spec.face && *spec.face ? spec.face : "sans-serif";
+    const char* family = request.face && *request.face ? request.face : "sans-serif";
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
     FcPatternAddInteger(pattern, FC_WEIGHT,
-                        spec.weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddDouble(pattern, FC_PIXEL_SIZE, double(spec.height));
+                        request.weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddDouble(pattern, FC_PIXEL_SIZE, double(request.height));
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
     FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
@@ -76,13 +76,13 @@ FontCache::~FontCache() {
     if (config_) FcConfigDestroy(static_cast<FcConfig*>(config_));
 }
 
-const RasterFont* FontCache::get(const platform::FontSpec& spec) noexcept {
+const RasterFont* FontCache::get(const platform::FontSpec& request) noexcept {
     try {
-        Key key{spec.face ? spec.face : "", spec.height, spec.weight >= 600, spec.italic,
-                spec.underline};
+        Key key{request.face ? request.face : "", request.height, request.weight >= 600, request.italic,
+                request.underline};
         auto it = fonts_.find(key);
         if (it != fonts_.end()) return it->second.get();
-        auto font = build(spec);
+        auto font = build(request);
         const RasterFont* result = font.get();
         fonts_.emplace(std::move(key), std::move(font)); // a failed build is remembered too
         return result;
@@ -91,17 +91,17 @@ const RasterFont* FontCache::get(const platform::FontSpec& spec) noexcept {
     }
 }
 
-std::unique_ptr<RasterFont> FontCache::build(const platform::FontSpec& spec) {
+std::unique_ptr<RasterFont> FontCache::build(const platform::FontSpec& request) {
     // find: the face fontconfig prefers for the request
-    if (!library_ || !config_ || spec.height <= 0) return nullptr;
+    if (!library_ || !config_ || request.height <= 0) return nullptr;
     FaceMatch match;
-    if (!matchFace(static_cast<FcConfig*>(config_), spec, match)) return nullptr;
+    if (!matchFace(static_cast<FcConfig*>(config_), request, match)) return nullptr;
     FT_Face face = nullptr;
     if (FT_New_Face(static_cast<FT_Library>(library_), match.file.c_str(), match.index, &face))
         return nullptr;
     std::unique_ptr<RasterFont> font(new RasterFont());
     font->face_ = face;
-    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(spec.height))) return nullptr;
+    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(request.height))) return nullptr;
 
     // charmap: a symbol page when the face has one, else Unicode
     for (int i = 0; i < face->num_charmaps; ++i)
@@ -112,9 +112,9 @@ std::unique_ptr<RasterFont> FontCache::build(const platform::FontSpec& spec) {
     if (!font->symbolMap_) FT_Select_Charmap(face, FT_ENCODING_UNICODE);
 
     // style: synthesise what the file lacks
-    font->bold_ = spec.weight >= 600;
-    font->italic_ = spec.italic;
-    font->underline_ = spec.underline;
+    font->bold_ = request.weight >= 600;
+    font->italic_ = request.italic;
+    font->underline_ = request.underline;
     font->emboldenSynth_ = font->bold_ && match.weight < FC_WEIGHT_DEMIBOLD;
     font->obliqueSynth_ = font->italic_ && match.slant == FC_SLANT_ROMAN;
 
@@ -131,7 +131,7 @@ std::unique_ptr<RasterFont> FontCache::build(const platform::FontSpec& spec) {
         std::max(1, int32_t((-FT_MulFix(face->underline_position, scale) + 32) >> 6));
     font->underlineThickness_ =
         std::max(1, int32_t((FT_MulFix(face->underline_thickness, scale) + 32) >> 6));
-    font->pixelSize_ = spec.height;
+    font->pixelSize_ = request.height;
     font->family_ = match.family;
     return font;
 }

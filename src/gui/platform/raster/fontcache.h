@@ -15,13 +15,13 @@ public:
     static FontCache& instance();
     ~FontCache();
 
-    // The font for spec, or null when no face at all can be opened. Never throws.
-    const RasterFont* get(const platform::FontSpec& spec) noexcept;
+    // The font for request, or null when no face at all can be opened. Never throws.
+    const RasterFont* get(const platform::FontSpec& request) noexcept;
     size_t size() const { return fonts_.size(); }
 
 private:
     FontCache();
-    std::unique_ptr<RasterFont> build(const platform::FontSpec& spec);
+    std::unique_ptr<RasterFont> build(const platform::FontSpec& request);
 
     using Key = std::tuple<std::string, int32_t, bool, bool, bool>;
     void* library_ = nullptr; // FT_Library

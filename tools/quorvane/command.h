@@ -1,0 +1,22 @@
+#pragma once
+// Each command lives in its own file and adds itself to the command line here.
+
+#include <functional>
+
+namespace CLI {
+class App;
+}
+
+namespace quorvane::cli {
+
+// What main runs once the command line is parsed; answers the exit code.
+using CommandRunner = std::function<int()>;
+
+// Each registration adds one subcommand to app; when that subcommand is chosen on the command
+// line, its runner is stored in run.
+void registerInfoCommand(CLI::App& app, CommandRunner& run);
+void registerRenderCommand(CLI::App& app, CommandRunner& run);
+void registerPlotCommand(CLI::App& app, CommandRunner& run);
+void registerDemoCommand(CLI::App& app, CommandRunner& run);
+
+} // namespace quorvane::cli

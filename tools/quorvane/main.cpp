@@ -1,0 +1,61 @@
+// The quorvane command: parses the command line and runs the chosen command.
+
+#include "command.h"
+#include "interrupt.h"
+#include "snapshot.h"
+#include "toolerror.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <new>
+
+namespace {
+
+const char* const kFooter = "Exit codes: 0 done, 1 other failure, 2 bad command line, 3 bad input "
+                            "file, 4 module cannot be used, 5 output cannot be written, 130 "
+                            "interrupted.";
+
+int reportFailure(const std::string& message, int exitCode) {
+    std::cerr << "quorvane: error: " << message << '\n';
+    return exitCode;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace quorvane::cli;
+
+    // Command line: one subcommand, each registered by its own file.
+    CLI::App app{"Ducks a signal under a key through the Quorvane plug-in, offline, and shows what "
+                 "any VST 2 module reports.",
+                 "quorvane"};
+    app.require_subcommand(1, 1);
+    app.footer(kFooter);
+    CommandRunner run;
+    registerInfoCommand(app, run);
+    registerRenderCommand(app, run);
+    registerPlotCommand(app, run);
+    registerDemoCommand(app, run);
+    registerSnapshotCommand(app, run);
+
+    // Parse: help goes to standard output, a usage error is one line on standard error.
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) return app.exit(e);
+        return reportFailure(std::string(e.what()) + " (see --help)", kExitUsage);
+    }
+
+    // Run: every failure ends here as one line and an exit code.
+    installInterruptHandlers();
+    try {
+        return run ? run() : kExitUsage;
+    } catch (const ToolError& e) {
+        return reportFailure(e.what(), e.exitCode());
+    } catch (const std::bad_alloc&) {
+        return reportFailure("out of memory", kExitFailure);
+    } catch (const std::exception& e) {
+        return reportFailure(e.what(), kExitFailure);
+    }
+}

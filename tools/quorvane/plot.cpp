@@ -1,0 +1,62 @@
+// quorvane plot: renders KEY and INPUT through the plug-in and draws the picture of the render,
+// without writing the ducked audio.
+
+#include "command.h"
+#include "plotpicture.h"
+#include "toolerror.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace quorvane::cli {
+namespace {
+
+struct PlotOptions {
+    std::string key;
+    std::string input;
+    std::string picture;
+    std::string pluginPath;
+    int32_t blockSize = 512;
+    bool quiet = false;
+};
+
+int runPlot(const PlotOptions& options) {
+    RenderSettings settings;
+    settings.pluginPath = options.pluginPath;
+    settings.blockSize = options.blockSize;
+    settings.progress = !options.quiet;
+    const RenderResult result =
+        renderAndPlot(options.key, options.input, "", settings, options.picture);
+    if (!options.quiet)
+        std::printf("%s: %.2f s at %d Hz; rendered and drawn in %.2f s\n", options.picture.c_str(),
+                    result.audioSeconds(), result.sampleRate, result.seconds);
+    return kExitOk;
+}
+
+} // namespace
+
+void registerPlotCommand(CLI::App& app, CommandRunner& run) {
+    auto options = std::make_shared<PlotOptions>();
+    CLI::App* plot = app.add_subcommand(
+        "plot", "Render INPUT under KEY through the plug-in and draw one PNG with the "
+                "spectrograms of the key, the input and the output and the gain reduction.");
+    plot->add_option("KEY", options->key, "The key")->required();
+    plot->add_option("INPUT", options->input, "The signal to duck")->required();
+    plot->add_option("-o,--output", options->picture, "The PNG picture to write")
+        ->type_name("PICTURE.png")
+        ->required();
+    plot->add_option("--plugin", options->pluginPath,
+                     "The module to use (default: the Quorvane.so built or installed with this "
+                     "tool)")
+        ->type_name("PATH");
+    plot->add_option("--block", options->blockSize, "Frames per processing block (default 512)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1 << 20));
+    plot->add_flag("--quiet", options->quiet, "Print nothing but errors");
+    plot->callback([options, &run] { run = [options] { return runPlot(*options); }; });
+}
+
+} // namespace quorvane::cli

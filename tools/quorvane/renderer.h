@@ -1,0 +1,52 @@
+#pragma once
+// Streams a key and an input file through one plug-in instance per input channel: the channel
+// goes to input 1, the key to input 0, and output 1 is kept. Memory does not grow with the
+// length of the files.
+
+#include <cstdint>
+#include <string>
+
+namespace quorvane::cli {
+
+struct RenderSettings {
+    std::string pluginPath; // empty: the Quorvane.so built or installed with the tool
+    int32_t blockSize = 512;
+    // Drop the first N output frames and feed N silent frames after the end, so the output
+    // lines up with the input and has its length. Without it the output is N frames longer.
+    bool compensateLatency = true;
+    // Show a progress bar on a terminal.
+    bool progress = true;
+};
+
+// Sees the signals as they pass, mixed to mono and in the input's time.
+class RenderObserver {
+public:
+    virtual ~RenderObserver() = default;
+    // Before the first frames: the input's rate and length.
+    virtual void begin(int sampleRate, int64_t frames) = 0;
+    // The next count frames of the key (as the plug-in gets it) and of the input.
+    virtual void inputFrames(const float* key, const float* input, int32_t count) = 0;
+    // The next count frames of the output, aligned with the input whatever the compensation.
+    virtual void outputFrames(const float* output, int32_t count) = 0;
+};
+
+struct RenderResult {
+    int32_t latency = 0; // frames, as the module reported it
+    int64_t frames = 0;  // input frames
+    int64_t written = 0; // output frames
+    int sampleRate = 0;
+    int channels = 0;
+    double seconds = 0.0; // wall time of loading, processing and writing
+    double audioSeconds() const { return sampleRate > 0 ? double(frames) / sampleRate : 0.0; }
+    // Seconds of audio per second of processing: above 1 is faster than real time.
+    double realTimeFactor() const { return seconds > 0 ? audioSeconds() / seconds : 0.0; }
+};
+
+// Renders keyPath and inputPath into outputPath (in INPUT's rate, channel count and format); an
+// empty outputPath renders for the observer only. Throws ToolError; never leaves a partial
+// output file.
+RenderResult renderFiles(const std::string& keyPath, const std::string& inputPath,
+                         const std::string& outputPath, const RenderSettings& settings,
+                         RenderObserver* observer = nullptr);
+
+} // namespace quorvane::cli
