@@ -5,6 +5,7 @@
 
 #include "gui/platform/raster/rasteroffscreen.h"
 #include "gui/platform/x11/x11errortrap.h"
+#include "gui/platform/x11/x11surface.h"
 #include "gui/platform/x11/x11window.h"
 #include "xvfb.h"
 
@@ -364,6 +365,35 @@ TEST_F(X11WindowTest, DestroyedParentEndsTheWindowWithoutErrorsReachingTheHost) 
     EXPECT_EQ(hostErrors, 0);
     XSetErrorHandler(previous);
     parent = makeHostWindow(host, 0, 0, 10, 10);
+}
+
+TEST(X11Surface, SharedAndPlainImagesShowTheSamePixels) {
+    Connection host;
+    ::Window window = makeHostWindow(host, 0, 0, 64, 32);
+    raster::PixelBuffer pixels(64, 32);
+    for (int y = 0; y < 32; y++)
+        for (int x = 0; x < 64; x++)
+            pixels.set(x, y, raster::rgb(uint32_t(x * 4), uint32_t(y * 8), uint32_t(x ^ y)));
+    for (bool shared : {true, false}) {
+        x11::Surface surface(host, window, DefaultVisual(host.get(), DefaultScreen(host.get())),
+                             DefaultDepth(host.get(), DefaultScreen(host.get())), 64, 32, shared);
+        ASSERT_TRUE(surface.valid());
+        EXPECT_EQ(surface.shared(), shared);
+        XClearWindow(host, window);
+        surface.put(pixels, {-5, -5, 100, 100});
+        XSync(host, False);
+        EXPECT_TRUE(grab(host, window, 64, 32) == pixels) << (shared ? "shared" : "plain");
+        // a part only: the rest keeps what the window had
+        XClearWindow(host, window);
+        surface.put(pixels, {10, 4, 20, 8});
+        XSync(host, False);
+        raster::PixelBuffer shown = grab(host, window, 64, 32);
+        EXPECT_EQ(shown.at(10, 4), pixels.at(10, 4));
+        EXPECT_EQ(shown.at(19, 7), pixels.at(19, 7));
+        EXPECT_EQ(shown.at(20, 7), 0u);
+        EXPECT_EQ(shown.at(9, 4), 0u);
+    }
+    XDestroyWindow(host, window);
 }
 
 TEST(X11ErrorTrap, CatchesErrorsOfItsConnectionAndPassesOthersOn) {

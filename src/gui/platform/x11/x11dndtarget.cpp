@@ -51,7 +51,7 @@ bool DndTarget::handle(const XEvent& event) {
     }
     if (event.type != ClientMessage || event.xclient.window != window_) return false;
     const XClientMessageEvent& message = event.xclient;
-    if (!enabled_) return message.message_type == enter_;
+    if (!enabled_) return false;
     if (message.message_type == enter_)
         onEnter(message);
     else if (message.message_type == position_)

@@ -41,11 +41,11 @@ unsigned long component(uint32_t c, unsigned long mask) {
 } // namespace
 
 Surface::Surface(Display* display, ::Window window, Visual* visual, int depth, int32_t width,
-                 int32_t height)
+                 int32_t height, bool allowShared)
     : display_(display), window_(window), width_(width), height_(height) {
     gc_ = XCreateGC(display_, window_, 0, nullptr);
     if (!gc_) return;
-    if (!createShared(visual, depth)) createPlain(visual, depth);
+    if (!allowShared || !createShared(visual, depth)) createPlain(visual, depth);
     if (!image_) return;
     // the pixel engine's 0x00RRGGBB words can be copied as they are on common true-colour screens
     directFormat_ = image_->bits_per_pixel == 32 && image_->byte_order == LSBFirst &&

@@ -14,9 +14,10 @@ namespace quorvane::x11 {
 // Owns its image and shared segment; not the display or the window. Editor thread only.
 class Surface {
 public:
-    // An image of width x height for window in the given visual and depth; check valid().
+    // An image of width x height for window in the given visual and depth, in shared memory when
+    // allowed and possible; check valid().
     Surface(Display* display, ::Window window, Visual* visual, int depth, int32_t width,
-            int32_t height);
+            int32_t height, bool allowShared = true);
     ~Surface();
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
