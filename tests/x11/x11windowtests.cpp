@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <functional>
 #include <malloc.h>
+#include <sys/socket.h>
 #include <vector>
 #include <X11/keysym.h>
 
@@ -396,6 +397,25 @@ TEST(X11Surface, SharedAndPlainImagesShowTheSamePixels) {
     XDestroyWindow(host, window);
 }
 
+TEST_F(X11WindowTest, ALostServerConnectionEndsTheWindowNotTheProcess) {
+    auto window = open();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(firstPaint(*window));
+    auto* x11 = static_cast<x11::X11Window*>(window.get());
+    shutdown(ConnectionNumber(x11->display()), SHUT_RDWR);
+    window->dispatchPendingEvents();
+    EXPECT_EQ(events.destroyed, 1);
+    EXPECT_FALSE(x11->alive());
+    // everything after that is quietly nothing
+    window->dispatchPendingEvents();
+    { window->openDevice()->fillRect({0, 0, 5, 5}); }
+    EXPECT_FALSE(platform::runOnePendingRepaint());
+    EXPECT_EQ(platform::physicalButtons(), 0u);
+    window.reset();
+    // and a new window opens as before
+    EXPECT_NE(open(), nullptr);
+}
+
 TEST(X11ErrorTrap, CatchesErrorsOfItsConnectionAndPassesOthersOn) {
     static int hostErrors = 0;
     hostErrors = 0;
@@ -404,6 +424,8 @@ TEST(X11ErrorTrap, CatchesErrorsOfItsConnectionAndPassesOthersOn) {
         return 0;
     };
     XErrorHandler previous = XSetErrorHandler(hostHandler);
+    XIOErrorHandler hostIOHandler = [](Display*) { return 0; };
+    XIOErrorHandler previousIO = XSetIOErrorHandler(hostIOHandler);
     Connection ours;
     Connection theirs;
     {
@@ -416,8 +438,9 @@ TEST(X11ErrorTrap, CatchesErrorsOfItsConnectionAndPassesOthersOn) {
         EXPECT_EQ(trap.errorCode(), BadWindow);
     }
     EXPECT_EQ(hostErrors, 1);
-    // the host's handler is back in place
+    // the host's handlers are back in place
     EXPECT_EQ(XSetErrorHandler(previous), hostHandler);
+    EXPECT_EQ(XSetIOErrorHandler(previousIO), hostIOHandler);
 }
 
 TEST_F(X11WindowTest, OpeningAndClosingLeavesNothingBehind) {

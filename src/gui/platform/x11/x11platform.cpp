@@ -2,6 +2,7 @@
 
 #include "gui/platform/raster/rasteroffscreen.h"
 #include "gui/platform/raster/resourcetable.h"
+#include "gui/platform/x11/x11errortrap.h"
 #include "gui/platform/x11/x11pointer.h"
 #include "gui/platform/x11/x11window.h"
 
@@ -17,16 +18,19 @@ namespace {
 class AnyConnection {
 public:
     AnyConnection() {
-        const auto& windows = x11::X11Window::openWindows();
-        if (!windows.empty()) {
-            display_ = windows.front()->display();
-        } else {
-            display_ = XOpenDisplay(nullptr);
-            own_ = display_ != nullptr;
+        for (x11::X11Window* window : x11::X11Window::openWindows()) {
+            if (x11::connectionLost(window->display())) continue;
+            display_ = window->display();
+            return;
         }
+        display_ = XOpenDisplay(nullptr);
+        own_ = display_ != nullptr;
+        if (own_) x11::watchConnection(display_);
     }
     ~AnyConnection() {
-        if (own_) XCloseDisplay(display_);
+        if (!own_) return;
+        x11::unwatchConnection(display_);
+        XCloseDisplay(display_);
     }
     AnyConnection(const AnyConnection&) = delete;
     AnyConnection& operator=(const AnyConnection&) = delete;

@@ -54,7 +54,7 @@ Surface::Surface(Display* display, ::Window window, Visual* visual, int depth, i
 }
 
 Surface::~Surface() {
-    if (shared_) {
+    if (shared_ && !connectionLost(display_)) {
         ErrorTrap trap(display_);
         XShmDetach(display_, &segment_);
     }
@@ -63,7 +63,7 @@ Surface::~Surface() {
         XDestroyImage(image_);
     }
     if (shared_) shmdt(segment_.shmaddr);
-    if (gc_) XFreeGC(display_, gc_);
+    if (gc_ && !connectionLost(display_)) XFreeGC(display_, gc_);
 }
 
 bool Surface::createShared(Visual* visual, int depth) {

@@ -74,6 +74,8 @@ std::unique_ptr<X11Window> X11Window::create(void* parent, int32_t width, int32_
     if (!parent || width <= 0 || height <= 0) return nullptr;
     Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
+    watchConnection(display);
+    setConnectionLostHandler(&X11Window::connectionBroke);
     std::unique_ptr<X11Window> window(new (std::nothrow) X11Window(display, events));
     if (!window) {
         XCloseDisplay(display);
@@ -122,13 +124,26 @@ bool X11Window::build(::Window parent, int32_t width, int32_t height) {
 X11Window::~X11Window() {
     auto& windows = registry();
     windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
-    {
+    if (!connectionLost(display_)) {
         ErrorTrap trap(display_);
         dnd_.reset();
         surface_.reset();
         if (alive_ && window_) XDestroyWindow(display_, window_);
+    } else {
+        // nothing can be sent any more; only our own memory is freed
+        dnd_.reset();
+        surface_.reset();
     }
+    unwatchConnection(display_);
     XCloseDisplay(display_);
+}
+
+void X11Window::connectionBroke(Display* display) {
+    // a copy: the owner may react to the news by closing windows
+    const std::vector<X11Window*> windows = registry();
+    for (X11Window* window : windows) {
+        if (window->display_ == display) window->markDead();
+    }
 }
 
 void X11Window::markDead() {
@@ -195,9 +210,11 @@ void X11Window::dispatchPendingEvents() {
         // read one event; the trap ends before the owner gets it
         XEvent event;
         {
+            if (connectionLost(display_)) return;
             ErrorTrap trap(display_);
-            if (XPending(display_) <= 0) return;
+            if (XPending(display_) <= 0 || connectionLost(display_)) return;
             XNextEvent(display_, &event);
+            if (connectionLost(display_)) return;
         }
         // the owner may close the window while it handles the event: then stop at once
         const X11Window* self = this;

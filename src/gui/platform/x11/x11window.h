@@ -47,6 +47,9 @@ public:
     bool sharedMemory() const;
     const raster::PixelBuffer& pixels() const { return pixels_; }
 
+    // Marks every window on display dead once its connection broke.
+    static void connectionBroke(Display* display);
+
     // Every window open in this process, oldest first.
     static const std::vector<X11Window*>& openWindows();
 
