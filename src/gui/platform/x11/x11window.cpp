@@ -78,6 +78,7 @@ std::unique_ptr<X11Window> X11Window::create(void* parent, int32_t width, int32_
     setConnectionLostHandler(&X11Window::connectionBroke);
     std::unique_ptr<X11Window> window(new (std::nothrow) X11Window(display, events));
     if (!window) {
+        unwatchConnection(display);
         XCloseDisplay(display);
         return nullptr;
     }
