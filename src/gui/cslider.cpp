@@ -40,6 +40,7 @@ bool CSlider::attached(CView* parent) {
     } catch (...) {
         offscreen = nullptr;
     }
+    if (offscreen && !offscreen->getImage()) freeOffscreen();
     return true;
 }
 

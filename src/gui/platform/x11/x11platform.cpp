@@ -1,0 +1,113 @@
+// The platform operations of the X11 back end.
+
+#include "gui/platform/raster/rasteroffscreen.h"
+#include "gui/platform/raster/resourcetable.h"
+#include "gui/platform/x11/x11errortrap.h"
+#include "gui/platform/x11/x11pointer.h"
+#include "gui/platform/x11/x11window.h"
+
+#include <cerrno>
+#include <ctime>
+
+namespace quorvane::platform {
+
+namespace {
+
+// A connection for a question asked while no window is open: the first open window's
+// connection, or a short-lived one of its own.
+class AnyConnection {
+public:
+    AnyConnection() {
+        for (x11::X11Window* window : x11::X11Window::openWindows()) {
+            if (x11::connectionLost(window->display())) continue;
+            display_ = window->display();
+            return;
+        }
+        display_ = XOpenDisplay(nullptr);
+        own_ = display_ != nullptr;
+        if (own_) x11::watchConnection(display_);
+    }
+    ~AnyConnection() {
+        if (!own_) return;
+        x11::unwatchConnection(display_);
+        XCloseDisplay(display_);
+    }
+    AnyConnection(const AnyConnection&) = delete;
+    AnyConnection& operator=(const AnyConnection&) = delete;
+    Display* get() const { return display_; }
+
+private:
+    Display* display_ = nullptr;
+    bool own_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Window> createChildWindow(void* parent, int32_t width, int32_t height,
+                                          WindowEvents* events) {
+    try {
+        return x11::X11Window::create(parent, width, height, events);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+std::unique_ptr<Offscreen> createOffscreen(const Window*, int32_t width, int32_t height) {
+    return raster::RasterOffscreen::create(width, height);
+}
+
+std::unique_ptr<Image> loadBitmap(int32_t id) {
+    return raster::ResourceTable::instance().load(id);
+}
+
+uint32_t physicalButtons() {
+    uint32_t bits = 0;
+    Point root;
+    if (x11::replayedState(bits, root)) return bits;
+    AnyConnection connection;
+    if (!connection.get()) return 0;
+    Point position;
+    unsigned mask = 0;
+    if (!x11::queryPointer(connection.get(), position, mask)) return 0;
+    return x11::buttonBits(mask);
+}
+
+bool buttonsSwapped() {
+    AnyConnection connection;
+    if (!connection.get()) return false;
+    return x11::readPointerMapping(connection.get());
+}
+
+Point pointerScreenPosition() {
+    uint32_t bits = 0;
+    Point position;
+    if (x11::replayedState(bits, position)) return position;
+    AnyConnection connection;
+    unsigned mask = 0;
+    if (connection.get()) x11::queryPointer(connection.get(), position, mask);
+    return position;
+}
+
+uint32_t tickCount() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    uint64_t ms = uint64_t(now.tv_sec) * 1000u + uint64_t(now.tv_nsec) / 1000000u;
+    return uint32_t(ms);
+}
+
+void sleepMilliseconds(uint32_t ms) {
+    timespec delay{time_t(ms / 1000), long(ms % 1000) * 1000000L};
+    while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+    }
+}
+
+bool runOnePendingRepaint() {
+    // a copy: a paint may open or close windows
+    const std::vector<x11::X11Window*> windows = x11::X11Window::openWindows();
+    for (x11::X11Window* window : windows) {
+        if (window->paintOnePending()) return true;
+    }
+    return false;
+}
+
+} // namespace quorvane::platform

@@ -1,0 +1,154 @@
+#include "gui/platform/x11/x11surface.h"
+
+#include "gui/platform/x11/x11errortrap.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <X11/Xutil.h>
+
+namespace quorvane::x11 {
+
+namespace {
+
+// Bit position of the lowest set bit of mask, and the number of bits it spans.
+int shiftOf(unsigned long mask) {
+    int shift = 0;
+    while (mask && !(mask & 1)) {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+int bitsOf(unsigned long mask) {
+    mask >>= shiftOf(mask);
+    int bits = 0;
+    while (mask & 1) {
+        mask >>= 1;
+        ++bits;
+    }
+    return bits;
+}
+// 8-bit component c scaled into mask.
+unsigned long component(uint32_t c, unsigned long mask) {
+    int bits = bitsOf(mask);
+    unsigned long value = bits >= 8 ? (c << (bits - 8)) : (c >> (8 - bits));
+    return (value << shiftOf(mask)) & mask;
+}
+
+} // namespace
+
+Surface::Surface(Display* display, ::Window window, Visual* visual, int depth, int32_t width,
+                 int32_t height, bool allowShared)
+    : display_(display), window_(window), width_(width), height_(height) {
+    gc_ = XCreateGC(display_, window_, 0, nullptr);
+    if (!gc_) return;
+    if (!allowShared || !createShared(visual, depth)) createPlain(visual, depth);
+    if (!image_) return;
+    // the pixel engine's 0x00RRGGBB words can be copied as they are on common true-colour screens
+    directFormat_ = image_->bits_per_pixel == 32 && image_->byte_order == LSBFirst &&
+                    image_->red_mask == 0xFF0000 && image_->green_mask == 0xFF00 &&
+                    image_->blue_mask == 0xFF;
+}
+
+Surface::~Surface() {
+    if (shared_ && !connectionLost(display_)) {
+        ErrorTrap trap(display_);
+        XShmDetach(display_, &segment_);
+    }
+    if (image_) {
+        if (shared_) image_->data = nullptr;
+        XDestroyImage(image_);
+    }
+    if (shared_) shmdt(segment_.shmaddr);
+    if (gc_ && !connectionLost(display_)) XFreeGC(display_, gc_);
+}
+
+bool Surface::createShared(Visual* visual, int depth) {
+    // ask: the extension must be there and the server must be able to map our memory
+    if (!XShmQueryExtension(display_)) return false;
+    XImage* image =
+        XShmCreateImage(display_, visual, depth, ZPixmap, nullptr, &segment_, width_, height_);
+    if (!image) return false;
+    segment_.shmid =
+        shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * size_t(height_), IPC_CREAT | 0600);
+    if (segment_.shmid < 0) {
+        XDestroyImage(image);
+        return false;
+    }
+    segment_.shmaddr = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
+    segment_.readOnly = False;
+    bool attached = false;
+    if (segment_.shmaddr != reinterpret_cast<char*>(-1)) {
+        ErrorTrap trap(display_);
+        XShmAttach(display_, &segment_);
+        attached = !trap.failed();
+    }
+    // the segment goes away by itself once both sides have let go of it
+    shmctl(segment_.shmid, IPC_RMID, nullptr);
+    if (!attached) {
+        if (segment_.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment_.shmaddr);
+        XDestroyImage(image);
+        segment_ = XShmSegmentInfo{};
+        return false;
+    }
+    image->data = segment_.shmaddr;
+    image_ = image;
+    shared_ = true;
+    return true;
+}
+
+bool Surface::createPlain(Visual* visual, int depth) {
+    XImage* image =
+        XCreateImage(display_, visual, depth, ZPixmap, 0, nullptr, width_, height_, 32, 0);
+    if (!image) return false;
+    image->data = static_cast<char*>(calloc(size_t(image->bytes_per_line), size_t(height_)));
+    if (!image->data) {
+        XDestroyImage(image);
+        return false;
+    }
+    image_ = image;
+    return true;
+}
+
+void Surface::put(const raster::PixelBuffer& pixels, platform::Rect rect) {
+    if (!image_) return;
+    // clip to the image and the pixels
+    rect.left = std::max(rect.left, 0);
+    rect.top = std::max(rect.top, 0);
+    rect.right = std::min({rect.right, width_, pixels.width()});
+    rect.bottom = std::min({rect.bottom, height_, pixels.height()});
+    if (rect.left >= rect.right || rect.top >= rect.bottom) return;
+    // convert, then send
+    convertRows(pixels, rect);
+    int w = rect.right - rect.left;
+    int h = rect.bottom - rect.top;
+    if (shared_)
+        XShmPutImage(display_, window_, gc_, image_, rect.left, rect.top, rect.left, rect.top, w, h,
+                     False);
+    else
+        XPutImage(display_, window_, gc_, image_, rect.left, rect.top, rect.left, rect.top, w, h);
+}
+
+void Surface::convertRows(const raster::PixelBuffer& pixels, const platform::Rect& rect) {
+    for (int32_t y = rect.top; y < rect.bottom; y++) {
+        const uint32_t* from = pixels.row(y) + rect.left;
+        if (directFormat_) {
+            char* to =
+                image_->data + size_t(y) * size_t(image_->bytes_per_line) + size_t(rect.left) * 4;
+            std::memcpy(to, from, size_t(rect.right - rect.left) * 4);
+            continue;
+        }
+        for (int32_t x = rect.left; x < rect.right; x++) {
+            uint32_t p = from[x - rect.left];
+            unsigned long value = component(raster::redOf(p), image_->red_mask) |
+                                  component(raster::greenOf(p), image_->green_mask) |
+                                  component(raster::blueOf(p), image_->blue_mask);
+            XPutPixel(image_, x, y, value);
+        }
+    }
+}
+
+} // namespace quorvane::x11

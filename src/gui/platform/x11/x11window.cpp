@@ -1,0 +1,285 @@
+#include "gui/platform/x11/x11window.h"
+
+#include "gui/platform/raster/rasterdevice.h"
+#include "gui/platform/x11/x11dndtarget.h"
+#include "gui/platform/x11/x11errortrap.h"
+#include "gui/platform/x11/x11pointer.h"
+#include "gui/platform/x11/x11surface.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+namespace quorvane::x11 {
+
+namespace {
+
+// What a fresh window shows before its first paint: the usual button-face grey.
+constexpr uint32_t kWindowBackground = raster::rgb(240, 240, 240);
+constexpr long kEventMask =
+    ExposureMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
+// The shortest a replayed click is held, so that the click reaches a control's drag loop.
+constexpr uint32_t kShortestClick = 30;
+// A click held longer than this was really held: the live state takes over.
+constexpr uint32_t kLongestReplay = 250;
+
+// Finds the release of one button of one window in the queue.
+struct ReleaseOf {
+    ::Window window;
+    unsigned button;
+};
+Bool isReleaseOf(Display*, XEvent* event, XPointer arg) {
+    const auto* wanted = reinterpret_cast<const ReleaseOf*>(arg);
+    return event->type == ButtonRelease && event->xbutton.window == wanted->window &&
+           event->xbutton.button == wanted->button;
+}
+
+std::vector<X11Window*>& registry() {
+    static std::vector<X11Window*> windows;
+    return windows;
+}
+
+platform::Rect unite(const platform::Rect& a, const platform::Rect& b) {
+    if (a.left >= a.right || a.top >= a.bottom) return b;
+    if (b.left >= b.right || b.top >= b.bottom) return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+// Draws into the window's pixels and shows what it drew (and the area it was opened for) when
+// it is destroyed.
+class WindowDevice final : public raster::RasterDevice {
+public:
+    WindowDevice(X11Window& window, raster::PixelBuffer& pixels, platform::Rect area = {})
+        : RasterDevice(pixels), window_(window), area_(area) {}
+    ~WindowDevice() override { window_.present(unite(damage(), area_)); }
+
+private:
+    X11Window& window_;
+    platform::Rect area_;
+};
+
+} // namespace
+
+const std::vector<X11Window*>& X11Window::openWindows() {
+    return registry();
+}
+
+X11Window::X11Window(Display* display, platform::WindowEvents* events)
+    : display_(display), events_(events) {}
+
+std::unique_ptr<X11Window> X11Window::create(void* parent, int32_t width, int32_t height,
+                                             platform::WindowEvents* events) {
+    // connect: no display or no parent means no window
+    if (!parent || width <= 0 || height <= 0) return nullptr;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return nullptr;
+    watchConnection(display);
+    setConnectionLostHandler(&X11Window::connectionBroke);
+    std::unique_ptr<X11Window> window(new (std::nothrow) X11Window(display, events));
+    if (!window) {
+        unwatchConnection(display);
+        XCloseDisplay(display);
+        return nullptr;
+    }
+    // build: any failure closes the connection through the destructor
+    ::Window parentId = static_cast<::Window>(reinterpret_cast<uintptr_t>(parent));
+    if (!window->build(parentId, width, height)) return nullptr;
+    registry().push_back(window.get());
+    return window;
+}
+
+bool X11Window::build(::Window parent, int32_t width, int32_t height) {
+    ErrorTrap trap(display_);
+    // parent: it must exist on this server
+    XWindowAttributes parentAttributes;
+    if (!XGetWindowAttributes(display_, parent, &parentAttributes) || trap.failed()) return false;
+    // create: borderless child at (0, 0) in the screen's default visual
+    int screen = XScreenNumberOfScreen(parentAttributes.screen);
+    visual_ = DefaultVisual(display_, screen);
+    depth_ = DefaultDepth(display_, screen);
+    XSetWindowAttributes attributes{};
+    attributes.background_pixmap = None;
+    attributes.border_pixel = 0;
+    attributes.colormap = DefaultColormap(display_, screen);
+    attributes.event_mask = kEventMask;
+    window_ = XCreateWindow(display_, parent, 0, 0, unsigned(width), unsigned(height), 0, depth_,
+                            InputOutput, visual_,
+                            CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &attributes);
+    if (trap.failed() || !window_) {
+        window_ = 0;
+        return false;
+    }
+    alive_ = true;
+    // picture: the pixels the raster engine draws and the image that carries them to the server
+    if (!pixels_.resize(width, height, kWindowBackground)) return false;
+    surface_ = std::make_unique<Surface>(display_, window_, visual_, depth_, width, height);
+    if (!surface_->valid()) return false;
+    dnd_ = std::make_unique<DndTarget>(display_, window_, events_);
+    // show
+    XStoreName(display_, window_, "Window");
+    XMapWindow(display_, window_);
+    return !trap.failed();
+}
+
+X11Window::~X11Window() {
+    auto& windows = registry();
+    windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
+    if (!connectionLost(display_)) {
+        ErrorTrap trap(display_);
+        dnd_.reset();
+        surface_.reset();
+        if (alive_ && window_) XDestroyWindow(display_, window_);
+    } else {
+        // nothing can be sent any more; only our own memory is freed
+        dnd_.reset();
+        surface_.reset();
+    }
+    unwatchConnection(display_);
+    XCloseDisplay(display_);
+}
+
+void X11Window::connectionBroke(Display* display) {
+    // a copy: the owner may react to the news by closing windows
+    const std::vector<X11Window*> windows = registry();
+    for (X11Window* window : windows) {
+        if (window->display_ == display) window->markDead();
+    }
+}
+
+void X11Window::markDead() {
+    // tell the owner once; nothing is asked of the server for this window any more
+    if (!alive_) return;
+    alive_ = false;
+    if (events_) events_->onDestroyed();
+}
+
+void X11Window::setSize(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0 || !pixels_.resize(width, height, kWindowBackground)) return;
+    if (!alive_) return;
+    ErrorTrap trap(display_);
+    surface_.reset();
+    XResizeWindow(display_, window_, unsigned(width), unsigned(height));
+    surface_ = std::make_unique<Surface>(display_, window_, visual_, depth_, width, height);
+    if (trap.failed()) markDead();
+}
+
+platform::Point X11Window::screenOrigin() const {
+    if (!alive_) return {};
+    ErrorTrap trap(display_);
+    int x = 0;
+    int y = 0;
+    ::Window child = 0;
+    XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
+    if (trap.failed()) return {};
+    return {x, y};
+}
+
+std::unique_ptr<platform::Device> X11Window::openDevice() {
+    return std::unique_ptr<platform::Device>(new (std::nothrow) WindowDevice(*this, pixels_));
+}
+
+bool X11Window::setDropEnabled(bool enabled) {
+    if (!alive_ || !dnd_) return false;
+    ErrorTrap trap(display_);
+    dnd_->announce(enabled);
+    return !trap.failed();
+}
+
+bool X11Window::sharedMemory() const {
+    return surface_ && surface_->shared();
+}
+
+void X11Window::present(const platform::Rect& rect) {
+    if (!alive_ || !surface_) return;
+    ErrorTrap trap(display_);
+    surface_->put(pixels_, rect);
+    if (trap.failed()) markDead();
+}
+
+void X11Window::paint(const platform::Rect& rect) {
+    if (!events_) {
+        present(rect);
+        return;
+    }
+    WindowDevice device(*this, pixels_, rect);
+    events_->onPaint(device, rect);
+}
+
+void X11Window::dispatchPendingEvents() {
+    for (;;) {
+        // read one event; the trap ends before the owner gets it
+        XEvent event;
+        {
+            if (connectionLost(display_)) return;
+            ErrorTrap trap(display_);
+            if (XPending(display_) <= 0 || connectionLost(display_)) return;
+            XNextEvent(display_, &event);
+            if (connectionLost(display_)) return;
+        }
+        // the owner may close the window while it handles the event: then stop at once
+        const X11Window* self = this;
+        handle(event);
+        const auto& windows = registry();
+        if (std::find(windows.begin(), windows.end(), self) == windows.end()) return;
+    }
+}
+
+bool X11Window::paintOnePending() {
+    if (!alive_) return false;
+    XEvent event;
+    {
+        ErrorTrap trap(display_);
+        if (!XCheckTypedWindowEvent(display_, window_, Expose, &event)) return false;
+    }
+    handle(event);
+    return true;
+}
+
+bool X11Window::replayIfReleased(const XButtonEvent& press) {
+    // a press whose release is already waiting was a click the editor has not seen yet
+    ReleaseOf wanted{window_, press.button};
+    XEvent release;
+    {
+        ErrorTrap trap(display_);
+        if (!XCheckIfEvent(display_, &release, &isReleaseOf, reinterpret_cast<XPointer>(&wanted)))
+            return false;
+    }
+    uint32_t held = uint32_t(release.xbutton.time - press.time);
+    if (held > kLongestReplay) held = kLongestReplay;
+    if (held < kShortestClick) held = kShortestClick;
+    uint32_t bits = buttonBits(press.state) | (1u << physicalButtonIndex(press.button));
+    replayClick(bits, {press.x_root, press.y_root}, held);
+    return true;
+}
+
+void X11Window::handle(XEvent& event) {
+    switch (event.type) {
+    case Expose: {
+        const XExposeEvent& e = event.xexpose;
+        if (e.window == window_ && alive_) paint({e.x, e.y, e.x + e.width, e.y + e.height});
+        break;
+    }
+    case ButtonPress: {
+        // buttons 1..3 are clicks; 4 and up are wheel steps, which the window leaves alone
+        const XButtonEvent& e = event.xbutton;
+        int32_t button = physicalButtonIndex(e.button);
+        if (e.window != window_ || !alive_ || button < 0 || !events_) break;
+        bool replaying = replayIfReleased(e);
+        events_->onButtonDown({e.x, e.y}, button);
+        if (replaying) endReplay();
+        break;
+    }
+    case DestroyNotify:
+        if (event.xdestroywindow.window == window_) markDead();
+        break;
+    default:
+        if (dnd_ && alive_) {
+            ErrorTrap trap(display_);
+            dnd_->handle(event);
+        }
+        break;
+    }
+}
+
+} // namespace quorvane::x11
