@@ -97,6 +97,15 @@ int32_t ADEditor::open(void* ptr) {
 
     // frame with the panel as background
     frame = new CFrame(CRect(0, 0, background->getWidth(), background->getHeight()), ptr, this);
+    if (ptr && !frame->getWindow()) {
+        // no window in that parent (no display, a parent that is gone): the host hears 0 and
+        // the editor stays closed
+        frame->forget();
+        frame = nullptr;
+        for (CBitmap* bitmap : {track, handle, meterOff, meterOn, modeImages, rmsModeImages})
+            bitmap->forget();
+        return 0;
+    }
     frame->setBackground(background);
 
     // controls in drawing order
@@ -270,5 +279,6 @@ void ADEditor::valueChanged(CDrawContext* context, CControl* control) {
 
     // the effect stores it, refreshes the controls through setParameter and tells the host
     effect->setParameterAutomated(tag, control->getValue());
-    control->update(context);
+    // without a context (a key from the host) the control stays dirty and the next idle draws it
+    if (context) control->update(context);
 }

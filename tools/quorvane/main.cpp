@@ -1,6 +1,7 @@
 // The quorvane command: parses the command line and runs the chosen command.
 
 #include "command.h"
+#include "edit.h"
 #include "interrupt.h"
 #include "snapshot.h"
 #include "toolerror.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     registerPlotCommand(app, run);
     registerDemoCommand(app, run);
     registerSnapshotCommand(app, run);
+    registerEditCommand(app, run);
 
     // Parse: help goes to standard output, a usage error is one line on standard error.
     try {
