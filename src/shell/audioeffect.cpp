@@ -321,7 +321,8 @@ void AudioEffect::dB2string(float value, char* text) {
         std::strcpy(text, "-oo");
         return;
     }
-    float logarithm = static_cast<float>(std::log10(value));
+    // the logarithm is taken in double precision and only then rounded to float
+    float logarithm = static_cast<float>(std::log10(static_cast<double>(value)));
     float2string(static_cast<float>(20.0 * logarithm), text);
 }
 
