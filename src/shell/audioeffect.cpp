@@ -220,7 +220,7 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         getParameterName(index, text);
         return 0;
     case effGetVu:
-        return saturatingTruncate(static_cast<double>(getVu() * 32767.0f));
+        return saturatingTruncate(static_cast<double>(getVu()) * 32767.0);
     case effSetSampleRate:
         setSampleRate(opt);
         return 0;
