@@ -220,7 +220,7 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
         getParameterName(index, text);
         return 0;
     case effGetVu:
-        return saturatingTruncate(static_cast<double>(getVu() * 32767.0f));
+        return saturatingTruncate(static_cast<double>(getVu()) * 32767.0);
     case effSetSampleRate:
         setSampleRate(opt);
         return 0;
@@ -321,7 +321,8 @@ void AudioEffect::dB2string(float value, char* text) {
         std::strcpy(text, "-oo");
         return;
     }
-    float logarithm = static_cast<float>(std::log10(value));
+    // the logarithm is taken in double precision and only then rounded to float
+    float logarithm = static_cast<float>(std::log10(static_cast<double>(value)));
     float2string(static_cast<float>(20.0 * logarithm), text);
 }
 

@@ -130,6 +130,28 @@ TEST_F(Effect, FlagSetters) {
               effFlagsHasEditor | effFlagsHasVu | effFlagsCanMono | effFlagsCanReplacing);
 }
 
+// An effect that reports a level, as a subclass may.
+class MeteredEffect : public ADelayEdit {
+public:
+    MeteredEffect() : ADelayEdit(nullptr) {}
+    float getVu() override { return level; }
+    float level = 0.0f;
+};
+
+TEST_F(Effect, VuAnswerIsTheLevelTimes32767TruncatedInDoublePrecision) {
+    MeteredEffect effect;
+    // the last two are 0.99999999907 and 1.99999999814 before truncation; a float product
+    // would round them up to 1 and 2
+    const std::pair<float, intptr_t> cases[] = {
+        {0.0f, 0},     {1.0f, 32767}, {0.5f, 16383},      {-1.0f, -32767},
+        {0.25f, 8191}, {2.0f, 65534}, {0x1.0002p-15f, 0}, {0x1.0002p-14f, 1},
+    };
+    for (auto [level, answer] : cases) {
+        effect.level = level;
+        EXPECT_EQ(effect.dispatcher(effGetVu, 0, 0, nullptr, 0.0f), answer) << level;
+    }
+}
+
 TEST_F(Effect, FrequencyAndTimeTexts) {
     ADelayEdit effect(nullptr);
     char text[32];

@@ -77,6 +77,11 @@ TEST_F(Parameters, VolumeDisplayInDecibels) {
     EXPECT_EQ(display(4), "-6.02060");
     set(4, 0.1f);
     EXPECT_EQ(display(4), "-20.0000");
+    // the logarithm of the float is taken in double precision before it is rounded
+    set(4, 0x1.47ae18p-7f); // 0.0100000016
+    EXPECT_EQ(display(4), "-39.9999");
+    set(4, 0x1.35fddap-2f); // 0.302726179
+    EXPECT_EQ(display(4), "-10.3790");
     set(4, std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(display(4), "NaN");
 }
