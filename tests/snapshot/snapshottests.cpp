@@ -2,6 +2,7 @@
 // panel's sizes told apart by colour; the PNG it writes is read back and checked by region.
 
 #include "snapshot.h"
+#include "toolerror.h"
 
 #include "panelbitmaps.h"
 
@@ -33,7 +34,12 @@ int quorvane(const std::vector<std::string>& args) {
     } catch (const CLI::ParseError&) {
         return 2;
     }
-    return run ? run() : 2;
+    // Failures end as the tool's main reports them: their exit code.
+    try {
+        return run ? run() : 2;
+    } catch (const quorvane::cli::ToolError& e) {
+        return e.exitCode();
+    }
 }
 
 PixelBuffer readPng(const std::string& path) {

@@ -4,6 +4,7 @@
 #include "snapshot.h"
 
 #include "pngfile.h"
+#include "toolerror.h"
 
 #include "gui/aeffguieditor.h"
 #include "gui/cframe.h"
@@ -15,30 +16,13 @@
 #include <CLI/CLI.hpp>
 
 #include <cmath>
-#include <iostream>
 #include <memory>
-#include <stdexcept>
 
 namespace quorvane::cli {
 namespace {
 
-// Exit codes shared with the other commands.
-constexpr int kOk = 0;
-constexpr int kFailure = 1;
-constexpr int kOutputFailure = 5;
-
 // More than any redraw needs: meters settle in one pass, other controls draw once.
 constexpr int kMaxIdlePasses = 64;
-
-class SnapshotError : public std::runtime_error {
-public:
-    SnapshotError(int exitCode, const std::string& message)
-        : std::runtime_error(message), exitCode_(exitCode) {}
-    int exitCode() const { return exitCode_; }
-
-private:
-    int exitCode_;
-};
 
 // A host that knows its version and sample rate and takes every other request without effect.
 intptr_t VSTCALLBACK snapshotHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
@@ -71,16 +55,16 @@ VSTGUI::CFrame* frameOf(AEffect* effect) {
 headless::HeadlessWindow& openEditor(AEffect* effect) {
     ERect* rect = nullptr;
     if (dispatch(effect, effEditGetRect, 0, 0, &rect) == 0 || !rect)
-        throw SnapshotError(kFailure, "the effect has no editor");
+        throw ToolError(kExitFailure, "the effect has no editor");
     const int32_t width = rect->right - rect->left;
     const int32_t height = rect->bottom - rect->top;
     if (width <= 0 || height <= 0)
-        throw SnapshotError(kFailure, "the editor has no size: its bitmaps are missing");
+        throw ToolError(kExitFailure, "the editor has no size: its bitmaps are missing");
 
     static int parentWindow = 0; // any handle is a parent to the headless back end
     dispatch(effect, effEditOpen, 0, 0, &parentWindow);
     headless::HeadlessWindow* window = headless::lastWindow();
-    if (!frameOf(effect) || !window) throw SnapshotError(kFailure, "the editor did not open");
+    if (!frameOf(effect) || !window) throw ToolError(kExitFailure, "the editor did not open");
     window->paint({0, 0, width, height});
     return *window;
 }
@@ -97,7 +81,7 @@ void idleUntilClean(AEffect* effect) {
 void snapshot(const SnapshotOptions& options) {
     // the instance, as a host makes it
     Instance effect(createEffectInstance(snapshotHost));
-    if (!effect) throw SnapshotError(kFailure, "the effect could not be created");
+    if (!effect) throw ToolError(kExitFailure, "the effect could not be created");
     headless::HeadlessWindow& window = openEditor(effect.get());
 
     // program, then the changes, each through the record so the editor refreshes as in a host
@@ -110,7 +94,7 @@ void snapshot(const SnapshotOptions& options) {
     const auto& pixels = window.pixels();
     const std::string problem =
         writePng(options.output, pixels.width(), pixels.height(), pixels.data().data());
-    if (!problem.empty()) throw SnapshotError(kOutputFailure, options.output + ": " + problem);
+    if (!problem.empty()) throw fileError(kExitOutput, options.output, problem);
     dispatch(effect.get(), effEditClose);
 }
 
@@ -133,19 +117,11 @@ std::pair<int32_t, float> parseSet(const std::string& text) {
 } // namespace
 
 int runSnapshot(const SnapshotOptions& options) {
-    try {
-        snapshot(options);
-        return kOk;
-    } catch (const SnapshotError& e) {
-        std::cerr << "quorvane: error: " << e.what() << '\n';
-        return e.exitCode();
-    } catch (const std::exception& e) {
-        std::cerr << "quorvane: error: " << e.what() << '\n';
-        return kFailure;
-    }
+    snapshot(options);
+    return kExitOk;
 }
 
-void registerSnapshotCommand(CLI::App& app, std::function<int()>& run) {
+void registerSnapshotCommand(CLI::App& app, CommandRunner& run) {
     auto options = std::make_shared<SnapshotOptions>();
     auto sets = std::make_shared<std::vector<std::string>>();
     CLI::App* command = app.add_subcommand(

@@ -1,15 +1,12 @@
 #pragma once
 // quorvane snapshot: the editor's picture of an instance made in this process, as a PNG file.
 
+#include "command.h"
+
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
-
-namespace CLI {
-class App;
-}
 
 namespace quorvane::cli {
 
@@ -22,10 +19,10 @@ struct SnapshotOptions {
 
 // Makes the instance on the headless back end, opens its editor through the dispatcher, selects
 // the program, applies the changes, idles the editor until nothing is left to redraw and writes
-// the window's picture. Answers the exit code; a failure is reported on standard error.
+// the window's picture. Answers kExitOk; a failure throws ToolError.
 int runSnapshot(const SnapshotOptions& options);
 
 // Adds the snapshot subcommand to app; when it is chosen, its runner is stored in run.
-void registerSnapshotCommand(CLI::App& app, std::function<int()>& run);
+void registerSnapshotCommand(CLI::App& app, CommandRunner& run);
 
 } // namespace quorvane::cli

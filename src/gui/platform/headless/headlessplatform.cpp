@@ -2,8 +2,6 @@
 
 #include "gui/platform/headless/headlessstate.h"
 #include "gui/platform/headless/headlesswindow.h"
-#include "gui/platform/raster/rasteroffscreen.h"
-#include "gui/platform/raster/resourcetable.h"
 
 #include <algorithm>
 #include <new>
@@ -21,14 +19,6 @@ std::unique_ptr<Window> createChildWindow(void* parent, int32_t width, int32_t h
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-}
-
-std::unique_ptr<Offscreen> createOffscreen(const Window*, int32_t width, int32_t height) {
-    return raster::RasterOffscreen::create(width, height);
-}
-
-std::unique_ptr<Image> loadBitmap(int32_t id) {
-    return raster::ResourceTable::instance().load(id);
 }
 
 uint32_t physicalButtons() {

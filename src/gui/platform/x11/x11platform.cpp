@@ -1,7 +1,5 @@
 // The platform operations of the X11 back end.
 
-#include "gui/platform/raster/rasteroffscreen.h"
-#include "gui/platform/raster/resourcetable.h"
 #include "gui/platform/x11/x11errortrap.h"
 #include "gui/platform/x11/x11pointer.h"
 #include "gui/platform/x11/x11window.h"
@@ -50,14 +48,6 @@ std::unique_ptr<Window> createChildWindow(void* parent, int32_t width, int32_t h
     } catch (...) {
         return nullptr;
     }
-}
-
-std::unique_ptr<Offscreen> createOffscreen(const Window*, int32_t width, int32_t height) {
-    return raster::RasterOffscreen::create(width, height);
-}
-
-std::unique_ptr<Image> loadBitmap(int32_t id) {
-    return raster::ResourceTable::instance().load(id);
 }
 
 uint32_t physicalButtons() {
