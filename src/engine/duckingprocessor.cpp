@@ -21,8 +21,8 @@ constexpr float kBandwidthShare = 0.03f;
 constexpr float kBandwidthFloorHz = 700.0f;
 
 // work[j] = frame[j] * w[j].
-void applyWindow(const float* __restrict frame, const float* __restrict w,
-                 float* __restrict work, uint32_t n) {
+void applyWindow(const float* __restrict frame, const float* __restrict w, float* __restrict work,
+                 uint32_t n) {
     for (uint32_t j = 0; j < n; ++j) {
         work[j] = frame[j] * w[j];
     }

@@ -159,10 +159,10 @@ TEST(DuckingProcessorAllocation, BlockWithoutMemoryIsSilentAndTheStreamStaysInTi
         block(reference, in, want, a, 3000);
         block(p, in, got, b, 3000);
     }
-    EXPECT_EQ(std::memcmp(got.ch[0].data() + 6000, want.ch[0].data() + 6000,
-                          (a - 6000) * sizeof(float)),
-              0);
-    EXPECT_EQ(std::memcmp(got.ch[1].data() + 6000, want.ch[1].data() + 6000,
-                          (a - 6000) * sizeof(float)),
-              0);
+    EXPECT_EQ(
+        std::memcmp(got.ch[0].data() + 6000, want.ch[0].data() + 6000, (a - 6000) * sizeof(float)),
+        0);
+    EXPECT_EQ(
+        std::memcmp(got.ch[1].data() + 6000, want.ch[1].data() + 6000, (a - 6000) * sizeof(float)),
+        0);
 }

@@ -59,8 +59,7 @@ Streams runBlocks(P& p, const Streams& in, const std::function<int32_t()>& next)
     return out;
 }
 
-template <class P>
-Streams runFixed(P& p, const Streams& in, int32_t block) {
+template <class P> Streams runFixed(P& p, const Streams& in, int32_t block) {
     return runBlocks(p, in, [block] { return block; });
 }
 

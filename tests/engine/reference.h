@@ -21,8 +21,8 @@ public:
         fft.init(0, n);
         w.resize(n);
         for (uint32_t i = 0; i < n; ++i) {
-            w[i] = static_cast<float>(1.0 - std::cos(2.0 * 3.14159265358979323846 *
-                                                     (i + 0.5) / static_cast<double>(n)));
+            w[i] = static_cast<float>(
+                1.0 - std::cos(2.0 * 3.14159265358979323846 * (i + 0.5) / static_cast<double>(n)));
         }
         float s = 0.0f;
         for (uint32_t k = 0; k < 8; ++k) {

@@ -78,8 +78,8 @@ FontCache::~FontCache() {
 
 const RasterFont* FontCache::get(const platform::FontSpec& request) noexcept {
     try {
-        Key key{request.face ? request.face : "", request.height, request.weight >= 600, request.italic,
-                request.underline};
+        Key key{request.face ? request.face : "", request.height, request.weight >= 600,
+                request.italic, request.underline};
         auto it = fonts_.find(key);
         if (it != fonts_.end()) return it->second.get();
         auto font = build(request);
