@@ -141,7 +141,7 @@ struct Panel {
 
 class PlotPainter {
 public:
-    PlotPainter(Canvas& canvas, const Spectrogram& axis) : canvas_(canvas), axis_(axis) {}
+    PlotPainter(Canvas& canvas, const Sonogram& axis) : canvas_(canvas), axis_(axis) {}
 
     void heading(const std::string& text) {
         canvas_.text(text, {kLeft, 8, kWidth - 10, kHeading - 8}, TextAlign::kLeft, kText, 16,
@@ -232,11 +232,11 @@ private:
     }
 
     Canvas& canvas_;
-    const Spectrogram& axis_;
+    const Sonogram& axis_;
 };
 
-float loudest(const Spectrogram& s) {
-    float top = Spectrogram::kSilentDb;
+float loudest(const Sonogram& s) {
+    float top = Sonogram::kSilentDb;
     for (int32_t c = 0; c < s.columns(); ++c)
         for (int32_t r = 0; r < s.rows(); ++r)
             top = std::max(top, s.level(c, r));
@@ -247,8 +247,7 @@ float loudest(const Spectrogram& s) {
 
 void PlotCollector::begin(int sampleRate, int64_t frames) {
     const auto make = [&] {
-        return std::make_unique<Spectrogram>(sampleRate, frames, kPlotWidth, kPlotHeight,
-                                             kLowestHz);
+        return std::make_unique<Sonogram>(sampleRate, frames, kPlotWidth, kPlotHeight, kLowestHz);
     };
     key_ = make();
     input_ = make();
@@ -277,7 +276,7 @@ void writePlot(const PlotCollector& plot, const PlotLabels& labels, const std::s
                                 10.0f) *
                       10.0f;
     const float floor = top - kRangeDb;
-    const auto levels = [floor](const Spectrogram& s) {
+    const auto levels = [floor](const Sonogram& s) {
         return [&s, floor](int32_t c, int32_t r) { return std::max(s.level(c, r), floor); };
     };
 

@@ -3,7 +3,7 @@
 // gain reduction, each with a time axis, a logarithmic frequency axis and a colour scale.
 
 #include "renderer.h"
-#include "spectrogram.h"
+#include "sonogram.h"
 
 #include <memory>
 #include <string>
@@ -19,12 +19,12 @@ public:
     // Completes the analysis; call once after the render.
     void finish();
 
-    const Spectrogram& key() const { return *key_; }
-    const Spectrogram& input() const { return *input_; }
-    const Spectrogram& output() const { return *output_; }
+    const Sonogram& key() const { return *key_; }
+    const Sonogram& input() const { return *input_; }
+    const Sonogram& output() const { return *output_; }
 
 private:
-    std::unique_ptr<Spectrogram> key_, input_, output_;
+    std::unique_ptr<Sonogram> key_, input_, output_;
 };
 
 // What the picture says about the files.

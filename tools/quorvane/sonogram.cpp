@@ -1,19 +1,19 @@
-#include "spectrogram.h"
+#include "sonogram.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace quorvane::cli {
 
-uint32_t Spectrogram::frameLengthFor(double sampleRate) {
+uint32_t Sonogram::frameLengthFor(double sampleRate) {
     uint32_t length = 256;
     while (length < 0.046 * sampleRate && length < 65536)
         length *= 2;
     return length;
 }
 
-Spectrogram::Spectrogram(double sampleRate, int64_t frames, int32_t columns, int32_t rows,
-                         double lowestHz)
+Sonogram::Sonogram(double sampleRate, int64_t frames, int32_t columns, int32_t rows,
+                   double lowestHz)
     : sampleRate_(sampleRate), frames_(std::max<int64_t>(frames, 1)),
       columns_(std::max(columns, 1)), rows_(std::max(rows, 1)), lowestHz_(lowestHz),
       length_(frameLengthFor(sampleRate)) {
@@ -57,11 +57,11 @@ Spectrogram::Spectrogram(double sampleRate, int64_t frames, int32_t columns, int
     fill_ = length_ / 2;
 }
 
-double Spectrogram::frequencyAt(double height) const {
+double Sonogram::frequencyAt(double height) const {
     return lowestHz_ * std::pow(highestHz() / lowestHz_, height);
 }
 
-void Spectrogram::push(const float* samples, int32_t count) {
+void Sonogram::push(const float* samples, int32_t count) {
     while (count > 0) {
         const uint32_t take = std::min<uint32_t>(length_ - fill_, static_cast<uint32_t>(count));
         std::copy(samples, samples + take, frame_.begin() + fill_);
@@ -76,7 +76,7 @@ void Spectrogram::push(const float* samples, int32_t count) {
     }
 }
 
-void Spectrogram::analyseFrame() {
+void Sonogram::analyseFrame() {
     // Column: where the frame's centre falls; frames centred past the end are dropped.
     const int64_t centre = frameIndex_ * int64_t(hop_);
     ++frameIndex_;
@@ -95,7 +95,7 @@ void Spectrogram::analyseFrame() {
     addToColumn(column);
 }
 
-void Spectrogram::addToColumn(int32_t column) {
+void Sonogram::addToColumn(int32_t column) {
     double* cells = &sums_[size_t(column) * rows_];
     for (int32_t r = 0; r < rows_; ++r) {
         const RowBins& bins = rowBins_[r];
@@ -113,7 +113,7 @@ void Spectrogram::addToColumn(int32_t column) {
     ++counts_[column];
 }
 
-void Spectrogram::finish() {
+void Sonogram::finish() {
     // Flush: silence after the end until the last frame centred inside the stream is done.
     const std::vector<float> silence(hop_, 0.0f);
     while (frameIndex_ * int64_t(hop_) < frames_)
@@ -138,7 +138,7 @@ void Spectrogram::finish() {
         copyColumn(int32_t(first - counts_.begin()), c);
 }
 
-float Spectrogram::level(int32_t column, int32_t row) const {
+float Sonogram::level(int32_t column, int32_t row) const {
     const uint32_t count = counts_[size_t(column)];
     const double power = count > 0 ? sums_[size_t(column) * rows_ + row] / count : 0.0;
     return power > 1e-20 ? static_cast<float>(10.0 * std::log10(power)) : kSilentDb;

@@ -9,10 +9,10 @@
 
 namespace quorvane::cli {
 
-class Spectrogram {
+class Sonogram {
 public:
     // frames: the length of the stream to come; rows run from lowestHz to half the rate.
-    Spectrogram(double sampleRate, int64_t frames, int32_t columns, int32_t rows, double lowestHz);
+    Sonogram(double sampleRate, int64_t frames, int32_t columns, int32_t rows, double lowestHz);
 
     // Adds the next count samples.
     void push(const float* samples, int32_t count);
