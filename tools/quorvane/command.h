@@ -2,6 +2,7 @@
 // Each command lives in its own file and adds itself to the command line here.
 
 #include <functional>
+#include <string>
 
 namespace CLI {
 class App;
@@ -18,5 +19,8 @@ void registerInfoCommand(CLI::App& app, CommandRunner& run);
 void registerRenderCommand(CLI::App& app, CommandRunner& run);
 void registerPlotCommand(CLI::App& app, CommandRunner& run);
 void registerDemoCommand(CLI::App& app, CommandRunner& run);
+
+// The --plugin PATH option every command that loads a module shares.
+void addPluginOption(CLI::App& command, std::string& path);
 
 } // namespace quorvane::cli

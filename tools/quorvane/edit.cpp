@@ -164,10 +164,7 @@ void registerEditCommand(CLI::App& app, CommandRunner& run) {
     CLI::App* edit = app.add_subcommand(
         "edit", "Open the plug-in's editor in a window of its own, as a host would, and print "
                 "every edit it sends (begin edit, automate with index and value, end edit).");
-    edit->add_option("--plugin", options->pluginPath,
-                     "The module to load (default: the Quorvane.so built or installed with "
-                     "this tool)")
-        ->type_name("PATH");
+    addPluginOption(*edit, options->pluginPath);
     edit->add_option("--seconds", options->seconds,
                      "Close the editor after this many seconds (default: when the window closes)")
         ->type_name("N")

@@ -187,10 +187,7 @@ void registerInfoCommand(CLI::App& app, CommandRunner& run) {
     CLI::App* info = app.add_subcommand(
         "info", "Load a VST 2 module through its entry and print what a host sees: identity, "
                 "pins, flags, latency, category, parameters and programs.");
-    info->add_option("--plugin", options->pluginPath,
-                     "The module to load (default: the Quorvane.so built or installed with "
-                     "this tool)")
-        ->type_name("PATH");
+    addPluginOption(*info, options->pluginPath);
     info->add_option("--sample-rate", options->sampleRate,
                      "The rate the host announces, in Hz (default 44100)")
         ->type_name("HZ")

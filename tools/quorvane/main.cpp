@@ -24,6 +24,14 @@ int reportFailure(const std::string& message, int exitCode) {
 
 } // namespace
 
+void quorvane::cli::addPluginOption(CLI::App& command, std::string& path) {
+    command
+        .add_option("--plugin", path,
+                    "The module to load (default: the Quorvane.so built next to this tool, or "
+                    "installed beside it)")
+        ->type_name("PATH");
+}
+
 int main(int argc, char** argv) {
     using namespace quorvane::cli;
 

@@ -48,10 +48,7 @@ void registerPlotCommand(CLI::App& app, CommandRunner& run) {
     plot->add_option("-o,--output", options->picture, "The PNG picture to write")
         ->type_name("PICTURE.png")
         ->required();
-    plot->add_option("--plugin", options->pluginPath,
-                     "The module to use (default: the Quorvane.so built or installed with this "
-                     "tool)")
-        ->type_name("PATH");
+    addPluginOption(*plot, options->pluginPath);
     plot->add_option("--block", options->blockSize, "Frames per processing block (default 512)")
         ->type_name("N")
         ->check(CLI::Range(1, 1 << 20));

@@ -65,11 +65,7 @@ void registerRenderCommand(CLI::App& app, CommandRunner& run) {
     render->add_option("-o,--output", options->output, "The ducked file to write")
         ->type_name("OUTPUT")
         ->required();
-    render
-        ->add_option("--plugin", options->pluginPath,
-                     "The module to use (default: the Quorvane.so built or installed with this "
-                     "tool)")
-        ->type_name("PATH");
+    addPluginOption(*render, options->pluginPath);
     render->add_option("--block", options->blockSize, "Frames per processing block (default 512)")
         ->type_name("N")
         ->check(CLI::Range(1, 1 << 20));
