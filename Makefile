@@ -1,7 +1,8 @@
 # make demo   build everything and run the demo
 # make test   build everything and run every test
 # make bench  build and run the benchmarks
-.PHONY: all deps configure build test demo bench format clean
+# make sanitize  build and run every test with the address and undefined-behaviour sanitizers
+.PHONY: all deps configure build test demo bench sanitize format clean
 
 BUILD := build
 TOOL := $(BUILD)/quorvane
@@ -28,11 +29,16 @@ bench: deps
 	cmake --build --preset bench
 	@for b in $(BUILD)/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && "$$b" --benchmark_min_time=0.2; done; true
 
+sanitize: deps
+	@cmake --preset sanitize >/dev/null
+	cmake --build --preset sanitize
+	ctest --preset sanitize
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-sanitize
 
 # make bitmaps   redraw resources/bmp/*.bmp with the generator in resources/
 .PHONY: bitmaps

@@ -128,7 +128,7 @@ TEST_F(Layout, EveryControlInTheOrderOfAdding) {
         EXPECT_EQ(field(m, &MeterPeek::decreaseValue), 100.0f);
         EXPECT_EQ(m->getValue(), 0.0f);
     }
-    auto* e = static_cast<EditorPeek*>(editor());
+    ADEditor* e = editor();
     EXPECT_EQ(field(e, &EditorPeek::rmsMeters), (std::vector<CVuMeter*>{meter(5), meter(6)}));
     EXPECT_EQ(
         field(e, &EditorPeek::holdMeters),
@@ -204,7 +204,7 @@ TEST_F(Layout, ReopeningBuildsACompleteSecondSet) {
     ASSERT_EQ(frame()->getNbViews(), kViewCount);
     EXPECT_EQ(frame()->getBackground()->getNbReference(), 2);
     EXPECT_EQ(view<CControl>(kSliderView)->getValue(), 0.75f);
-    auto* e = static_cast<EditorPeek*>(editor());
+    ADEditor* e = editor();
     EXPECT_EQ(field(e, &EditorPeek::rmsMeters).size(), 2u);
     EXPECT_EQ(field(e, &EditorPeek::holdMeters).size(), 2u);
     EXPECT_EQ(field(e, &EditorPeek::peakMeters).size(), 2u);

@@ -63,7 +63,8 @@ Surface::~Surface() {
         XDestroyImage(image_);
     }
     if (shared_) shmdt(segment_.shmaddr);
-    if (gc_ && !connectionLost(display_)) XFreeGC(display_, gc_);
+    // Xlib sends nothing on a connection that has failed, so the GC's memory is freed either way
+    if (gc_) XFreeGC(display_, gc_);
 }
 
 bool Surface::createShared(Visual* visual, int depth) {
