@@ -8,7 +8,6 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
-#include <new>
 
 namespace quorvane {
 
@@ -99,8 +98,7 @@ uint32_t DuckingProcessor::frameLengthFor(float designSampleRate) {
     return 2048;
 }
 
-DuckingProcessor::DuckingProcessor(float designSampleRate) : designSampleRate_(designSampleRate) {
-    const float rate = designSampleRate;
+DuckingProcessor::DuckingProcessor(float rate) : designSampleRate_(rate) {
     n_ = frameLengthFor(rate);
     bins_ = n_ / 2 + 1;
     hop_ = n_ / 8;
@@ -183,8 +181,6 @@ bool DuckingProcessor::growStaging(uint32_t length) noexcept {
         std::vector<float> b(length, 0.0f);
         staging_[0].swap(a);
         staging_[1].swap(b);
-    } catch (const std::bad_alloc&) {
-        return false;
     } catch (...) {
         return false;
     }

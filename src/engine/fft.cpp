@@ -52,24 +52,17 @@ void combine(float* __restrict e, const float* __restrict o, const float* __rest
 }
 
 // Hartley combination of bins 0 .. n/2 of bins into n reals: y[k] = (re + im) of bin k for
-// k <= n/2, y[k] = (re - im) of bin n-k above; the sums are multiplied by scale when scaled.
-void hartley(const float* __restrict bins, float* __restrict y, uint32_t n, float scale,
-             bool scaled) {
+// k <= n/2, y[k] = (re - im) of bin n-k above; with kScaled each sum is multiplied by scale.
+template <bool kScaled>
+void hartley(const float* __restrict bins, float* __restrict y, uint32_t n, float scale) {
     const uint32_t h = n / 2;
-    if (scaled) {
-        for (uint32_t k = 0; k <= h; ++k) {
-            y[k] = (bins[2 * k] + bins[2 * k + 1]) * scale;
-        }
-        for (uint32_t k = h + 1; k < n; ++k) {
-            y[k] = (bins[2 * (n - k)] - bins[2 * (n - k) + 1]) * scale;
-        }
-    } else {
-        for (uint32_t k = 0; k <= h; ++k) {
-            y[k] = bins[2 * k] + bins[2 * k + 1];
-        }
-        for (uint32_t k = h + 1; k < n; ++k) {
-            y[k] = bins[2 * (n - k)] - bins[2 * (n - k) + 1];
-        }
+    for (uint32_t k = 0; k <= h; ++k) {
+        const float v = bins[2 * k] + bins[2 * k + 1];
+        y[k] = kScaled ? v * scale : v;
+    }
+    for (uint32_t k = h + 1; k < n; ++k) {
+        const float v = bins[2 * (n - k)] - bins[2 * (n - k) + 1];
+        y[k] = kScaled ? v * scale : v;
     }
 }
 
@@ -284,9 +277,9 @@ void Fft::inverseReal(float* X, float* y) const {
     }
 
     const float scale = 1.0f / static_cast<float>(n);
-    hartley(X, y, n, 1.0f, false);
+    hartley<false>(X, y, n, scale);
     forwardReal(y, X);
-    hartley(X, y, n, scale, true);
+    hartley<true>(X, y, n, scale);
 }
 
 } // namespace quorvane
