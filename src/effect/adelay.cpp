@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int32_t kUniqueId = 0x5172566E; // "QrVn"
-
 const char* const kParamNames[kNumParams] = {"Delay",  "RMS level", "Peak level", "Hold level",
                                              "Volume", "Mode",      "Resp",       "RMS Mode"};
 const char* const kParamLabels[kNumParams] = {"samples", "apples", "apples", "apples",
@@ -35,8 +33,7 @@ ADelay::ADelay(audioMasterCallback audioMaster)
     setUniqueID(kUniqueId);
 
     // Engine, built for the host's rate; its frame length is the latency from here on.
-    intptr_t hostRate = callHost(audioMasterGetSampleRate);
-    if (hostRate > 0) sampleRate = static_cast<float>(hostRate);
+    updateSampleRate();
     setSampleRate(sampleRate);
     processor = std::make_unique<quorvane::DuckingProcessor>(getSampleRate());
     setInitialDelay(static_cast<int32_t>(processor->frameLength()));

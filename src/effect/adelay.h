@@ -18,6 +18,9 @@ enum {
     kRmsMode = 7,
 };
 
+// "QrVn" read as a big-endian integer.
+constexpr int32_t kUniqueId = 0x5172566E;
+
 class ADelay : public AudioEffectX {
 public:
     // Asks the host for its sample rate and builds the engine for it; throws std::bad_alloc.
@@ -49,8 +52,6 @@ public:
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
     int32_t getVendorVersion() override { return 1000; }
-
-    const quorvane::DuckingProcessor& engine() const { return *processor; }
 
 protected:
     void setDelay(float value);

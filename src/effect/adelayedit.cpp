@@ -5,7 +5,7 @@
 #include <cstring>
 
 ADelayEdit::ADelayEdit(audioMasterCallback audioMaster) : ADelay(audioMaster) {
-    setUniqueID(0x5172566E); // "QrVn"
+    setUniqueID(kUniqueId);
     // registers itself as this effect's editor, which owns it from here on
     new ADEditor(this);
 }

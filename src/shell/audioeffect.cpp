@@ -140,7 +140,7 @@ float AudioEffect::getParameter(int32_t) {
 void AudioEffect::setParameterAutomated(int32_t index, float value) {
     // The host learns of a change that is already in effect.
     setParameter(index, value);
-    if (audioMaster) callHost(audioMasterAutomate, index, 0, nullptr, value);
+    callHost(audioMasterAutomate, index, 0, nullptr, value);
 }
 
 void AudioEffect::processReplacing(float**, float**, int32_t) {}
