@@ -94,6 +94,7 @@ int32_t ADEditor::open(void* ptr) {
     CBitmap* meterOn = new CBitmap(kMeterOnId);
     CBitmap* modeImages = new CBitmap(kModeImagesId);
     CBitmap* rmsModeImages = new CBitmap(kRmsModeImagesId);
+    CBitmap* const bitmaps[] = {track, handle, meterOff, meterOn, modeImages, rmsModeImages};
 
     // frame with the panel as background
     frame = new CFrame(CRect(0, 0, background->getWidth(), background->getHeight()), ptr, this);
@@ -102,7 +103,7 @@ int32_t ADEditor::open(void* ptr) {
         // the editor stays closed
         frame->forget();
         frame = nullptr;
-        for (CBitmap* bitmap : {track, handle, meterOff, meterOn, modeImages, rmsModeImages})
+        for (CBitmap* bitmap : bitmaps)
             bitmap->forget();
         return 0;
     }
@@ -114,12 +115,8 @@ int32_t ADEditor::open(void* ptr) {
     addMeters(meterOn, meterOff);
 
     // from here on the controls alone keep the bitmaps alive
-    track->forget();
-    handle->forget();
-    meterOff->forget();
-    meterOn->forget();
-    modeImages->forget();
-    rmsModeImages->forget();
+    for (CBitmap* bitmap : bitmaps)
+        bitmap->forget();
 
     opened = true;
     return 1;
@@ -150,29 +147,24 @@ void ADEditor::addDelayControls(CBitmap* track, CBitmap* handle) {
 }
 
 void ADEditor::addSwitches(CBitmap* modeImages, CBitmap* rmsModeImages) {
-    // two three-lamp switches on the left, one above the other
-    const int32_t lampHeight = modeImages->getHeight() / 3;
-    auto threeWay = [&](int32_t top, int32_t tag) {
-        CVerticalSwitch* control = new CVerticalSwitch(
-            CRect(kSwitchLeft, top, kSwitchLeft + modeImages->getWidth(), top + lampHeight), this,
-            tag, 3, lampHeight, 3, modeImages, CPoint(0, 0));
+    // a switch shows one stacked frame of its images per position
+    auto lampSwitch = [&](int32_t left, int32_t top, int32_t tag, CBitmap* images,
+                          int32_t positions) {
+        const int32_t height = images->getHeight() / positions;
+        CVerticalSwitch* control =
+            new CVerticalSwitch(CRect(left, top, left + images->getWidth(), top + height), this,
+                                tag, positions, height, positions, images, CPoint(0, 0));
         control->setDefaultValue(0.0f);
         control->setValue(effect->getParameter(tag));
         frame->addView(control);
         return control;
     };
-    modeSwitch = threeWay(kModeSwitchTop, kModeIndex);
-    respSwitch = threeWay(kRespSwitchTop, kRespIndex);
-
-    // the two-lamp switch beside the meters
-    const int32_t height = rmsModeImages->getHeight() / 2;
-    rmsModeSwitch = new CVerticalSwitch(
-        CRect(kRmsModeSwitchLeft, kRmsModeSwitchTop, kRmsModeSwitchLeft + rmsModeImages->getWidth(),
-              kRmsModeSwitchTop + height),
-        this, kRmsModeIndex, 2, height, 2, rmsModeImages, CPoint(0, 0));
-    rmsModeSwitch->setDefaultValue(0.0f);
-    rmsModeSwitch->setValue(effect->getParameter(kRmsModeIndex));
-    frame->addView(rmsModeSwitch);
+    // two three-lamp switches on the left, one above the other, and a two-lamp switch beside
+    // the meters
+    modeSwitch = lampSwitch(kSwitchLeft, kModeSwitchTop, kModeIndex, modeImages, 3);
+    respSwitch = lampSwitch(kSwitchLeft, kRespSwitchTop, kRespIndex, modeImages, 3);
+    rmsModeSwitch =
+        lampSwitch(kRmsModeSwitchLeft, kRmsModeSwitchTop, kRmsModeIndex, rmsModeImages, 2);
 }
 
 void ADEditor::addMeters(CBitmap* meterOn, CBitmap* meterOff) {
