@@ -30,4 +30,12 @@ void CBitmap::drawTransparent(CDrawContext* context, const CRect& rect, const CP
                                          {offset.h, offset.v}, transparentColor.platformValue());
 }
 
+void CBitmap::draw(CDrawContext* context, const CRect& rect, const CPoint& offset,
+                   bool transparent) {
+    if (transparent)
+        drawTransparent(context, rect, offset);
+    else
+        draw(context, rect, offset);
+}
+
 } // namespace VSTGUI

@@ -34,6 +34,9 @@ public:
     void draw(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint());
     // As draw, but source pixels of the transparent colour (pure white) are not drawn.
     void drawTransparent(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint());
+    // drawTransparent when transparent is set, otherwise draw: the choice every control makes
+    // from its transparency flag.
+    void draw(CDrawContext* context, const CRect& rect, const CPoint& offset, bool transparent);
 
 private:
     ~CBitmap();

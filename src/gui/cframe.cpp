@@ -98,24 +98,20 @@ void CFrame::update(CDrawContext* context) {
 }
 
 int32_t CFrame::onKeyDown(VstKeyCode& keyCode) {
-    if (focusView) {
-        int32_t result = focusView->onKeyDown(keyCode);
-        if (result != -1) return result;
-    }
-    for (int32_t i = viewCount - 1; i >= 0; i--) {
-        int32_t result = views[i]->onKeyDown(keyCode);
-        if (result != -1) return result;
-    }
-    return -1;
+    return dispatchKey(&CView::onKeyDown, keyCode);
 }
 
 int32_t CFrame::onKeyUp(VstKeyCode& keyCode) {
+    return dispatchKey(&CView::onKeyUp, keyCode);
+}
+
+int32_t CFrame::dispatchKey(int32_t (CView::*handler)(VstKeyCode&), VstKeyCode& keyCode) {
     if (focusView) {
-        int32_t result = focusView->onKeyUp(keyCode);
+        int32_t result = (focusView->*handler)(keyCode);
         if (result != -1) return result;
     }
     for (int32_t i = viewCount - 1; i >= 0; i--) {
-        int32_t result = views[i]->onKeyUp(keyCode);
+        int32_t result = (views[i]->*handler)(keyCode);
         if (result != -1) return result;
     }
     return -1;

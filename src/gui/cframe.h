@@ -93,6 +93,9 @@ private:
         CFrame& frame;
     };
 
+    // Asks the focus view, then every view from the last added, whether enabled or not; the first
+    // answer other than -1, else -1. handler is onKeyDown or onKeyUp.
+    int32_t dispatchKey(int32_t (CView::*handler)(VstKeyCode&), VstKeyCode& keyCode);
     // A device drawing straight into the window; null without a window.
     std::unique_ptr<quorvane::platform::Device> openWindowDevice();
     void closeWindow();

@@ -37,10 +37,7 @@ void CParamDisplay::drawText(CDrawContext* context, const char* text, CBitmap* b
     CBitmap* image = bitmap ? bitmap : background;
     bool bevel = (style & (k3DIn | k3DOut)) != 0;
     if (image) {
-        if (getTransparency())
-            image->drawTransparent(context, size, backOffset);
-        else
-            image->draw(context, size, backOffset);
+        image->draw(context, size, backOffset, getTransparency());
     } else if (!getTransparency()) {
         context->setFillColor(backColor);
         context->fillRect(size);
@@ -83,7 +80,7 @@ void CParamDisplay::drawText(CDrawContext* context, const char* text, CBitmap* b
 }
 
 bool CParamDisplay::replaceColor(CColor& field, const CColor& color) {
-    bool changed = field.red != color.red || field.green != color.green || field.blue != color.blue;
+    bool changed = !field.sameRgb(color);
     field = color;
     return changed;
 }

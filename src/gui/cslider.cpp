@@ -75,21 +75,11 @@ void CSlider::draw(CDrawContext* context) {
     if (target) {
         if (background) {
             CRect rect{origin.h, origin.v, origin.h + widthControl, origin.v + heightControl};
-            if (getTransparency())
-                background->drawTransparent(target, rect, offset);
-            else
-                background->draw(target, rect, offset);
+            background->draw(target, rect, offset, getTransparency());
         }
         if (handle) {
-            CRect rect = handleRect();
-            rect.left += origin.h;
-            rect.right += origin.h;
-            rect.top += origin.v;
-            rect.bottom += origin.v;
-            if (drawTransparentEnabled)
-                handle->drawTransparent(target, rect, CPoint{0, 0});
-            else
-                handle->draw(target, rect, CPoint{0, 0});
+            CRect rect = handleRect().offset(origin.h, origin.v);
+            handle->draw(target, rect, CPoint{0, 0}, drawTransparentEnabled);
         }
     }
     // copy the whole picture to the window in one opaque step
@@ -121,7 +111,7 @@ void CSlider::mouse(CDrawContext* context, CPoint& where) {
             offsetHandle.v + size.top);
         CRect rect{left, top, left + widthOfSlider,
                    truncate(static_cast<double>(top) + heightOfSlider)};
-        if (!pointInside(rect, where)) return;
+        if (!rect.pointInside(where)) return;
         delta += where.v - top;
     }
     track(context, where, delta, buttons);

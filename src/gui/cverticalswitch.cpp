@@ -18,10 +18,7 @@ void CVerticalSwitch::draw(CDrawContext* context) {
         int32_t k = truncate(static_cast<float>(iMaxPositions - 1) * value + 0.5f);
         // a value far outside 0 .. 1 points far outside the bitmap, never back into it
         CPoint where{0, truncate(static_cast<double>(k) * heightOfOneImage)};
-        if (getTransparency())
-            background->drawTransparent(context, size, where);
-        else
-            background->draw(context, size, where);
+        background->draw(context, size, where, getTransparency());
     }
     setDirty(false);
 }

@@ -101,7 +101,7 @@ CRect& CView::getMouseableArea(CRect& rect) {
 
 bool CView::hitTest(const CPoint& where, int32_t buttons) {
     (void)buttons;
-    return pointInside(size, where);
+    return size.pointInside(where);
 }
 
 void CView::setTransparency(bool flag) {

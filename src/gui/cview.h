@@ -75,10 +75,4 @@ protected:
     bool transparencyEnabled = false;
 };
 
-// Point inside a rectangle with all four edges counted as inside.
-inline bool pointInside(const CRect& rect, const CPoint& where) {
-    return where.h >= rect.left && where.h <= rect.right && where.v >= rect.top &&
-           where.v <= rect.bottom;
-}
-
 } // namespace VSTGUI

@@ -61,17 +61,8 @@ void CVuMeter::draw(CDrawContext* context) {
 
     // draw both parts, each from the same place in its own image
     if (context) {
-        bool keyed = getTransparency();
-        if (offBitmap) {
-            if (keyed)
-                offBitmap->drawTransparent(context, rectOff, pointOff);
-            else
-                offBitmap->draw(context, rectOff, pointOff);
-        }
-        if (keyed)
-            onBitmap->drawTransparent(context, rectOn, pointOn);
-        else
-            onBitmap->draw(context, rectOn, pointOn);
+        if (offBitmap) offBitmap->draw(context, rectOff, pointOff, getTransparency());
+        onBitmap->draw(context, rectOn, pointOn, getTransparency());
     }
     setDirty(false);
 }

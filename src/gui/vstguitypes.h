@@ -13,11 +13,6 @@ struct CPoint {
     constexpr CPoint() = default;
     constexpr CPoint(int32_t h, int32_t v) : h(h), v(v) {}
 
-    CPoint& offset(int32_t dx, int32_t dy) {
-        h += dx;
-        v += dy;
-        return *this;
-    }
     constexpr bool operator==(const CPoint&) const = default;
 };
 
@@ -41,8 +36,6 @@ struct CRect {
         bottom += dy;
         return *this;
     }
-    // Moves the top-left corner to (x, y), keeping width and height.
-    CRect& moveTo(int32_t x, int32_t y) { return offset(x - left, y - top); }
     constexpr bool pointInside(const CPoint& p) const {
         return left <= p.h && p.h <= right && top <= p.v && p.v <= bottom;
     }

@@ -7,14 +7,9 @@
 
 namespace quorvane::headless {
 
-namespace {
-// What a fresh window shows before its first paint: the usual button-face grey.
-constexpr uint32_t kWindowBackground = raster::rgb(240, 240, 240);
-} // namespace
-
 HeadlessWindow::HeadlessWindow(void* parent, int32_t width, int32_t height,
                                platform::WindowEvents* events)
-    : parent_(parent), events_(events), pixels_(width, height, kWindowBackground) {
+    : parent_(parent), events_(events), pixels_(width, height, raster::kWindowBackground) {
     state().windows.push_back(this);
 }
 
@@ -57,7 +52,7 @@ void HeadlessWindow::destroyByParent() {
 }
 
 void HeadlessWindow::setSize(int32_t width, int32_t height) {
-    pixels_.resize(width, height, kWindowBackground);
+    pixels_.resize(width, height, raster::kWindowBackground);
 }
 
 std::unique_ptr<platform::Device> HeadlessWindow::openDevice() {

@@ -24,7 +24,6 @@ public:
     // --- for tests
     void setScreenOrigin(platform::Point origin) { origin_ = origin; }
     void* parent() const { return parent_; }
-    platform::WindowEvents* events() const { return events_; }
     raster::PixelBuffer& pixels() { return pixels_; }
     const raster::PixelBuffer& pixels() const { return pixels_; }
     bool dropEnabled() const { return dropEnabled_; }

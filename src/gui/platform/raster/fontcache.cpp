@@ -113,10 +113,9 @@ std::unique_ptr<RasterFont> FontCache::build(const platform::FontSpec& request) 
 
     // style: synthesise what the file lacks
     font->bold_ = request.weight >= 600;
-    font->italic_ = request.italic;
     font->underline_ = request.underline;
     font->emboldenSynth_ = font->bold_ && match.weight < FC_WEIGHT_DEMIBOLD;
-    font->obliqueSynth_ = font->italic_ && match.slant == FC_SLANT_ROMAN;
+    font->obliqueSynth_ = request.italic && match.slant == FC_SLANT_ROMAN;
 
     // metrics: the line box in whole pixels
     const FT_Size_Metrics& m = face->size->metrics;

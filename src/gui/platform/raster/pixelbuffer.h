@@ -24,6 +24,8 @@ inline constexpr uint32_t greenOf(uint32_t p) {
 inline constexpr uint32_t blueOf(uint32_t p) {
     return p & 0xFF;
 }
+// What a fresh window of any back end shows before its first paint: the usual button-face grey.
+inline constexpr uint32_t kWindowBackground = rgb(240, 240, 240);
 
 // Value type; allocation only in the constructor and resize.
 class PixelBuffer {

@@ -63,12 +63,6 @@ void RasterDevice::moveTo(platform::Point p) {
     dashPhase_ = 0;
 }
 
-void RasterDevice::plot(int32_t x, int32_t y) {
-    if (!target_.contains(x, y)) return;
-    target_.row(y)[x] = penPixel_;
-    addDamage(x, y, x + 1, y + 1);
-}
-
 // Steps along the major axis one pixel at a time; the minor coordinate of step i is the
 // nearest pixel to the ideal line (halves round away from the start). Only the steps whose
 // major coordinate lies on the surface are visited, so far-away lines cost nothing.
@@ -106,8 +100,9 @@ void RasterDevice::lineTo(platform::Point p) {
         const int64_t minor = minor0 + minorSign * floorDiv(2 * i * minorDelta + steps, 2 * steps);
         const int64_t x = xMajor ? major : minor;
         const int64_t y = xMajor ? minor : major;
-        if (y < 0 || y >= target_.height() || x < 0 || x >= target_.width()) continue;
-        plot(int32_t(x), int32_t(y));
+        if (!target_.contains(int32_t(x), int32_t(y))) continue;
+        target_.row(int32_t(y))[x] = penPixel_;
+        addDamage(int32_t(x), int32_t(y), int32_t(x) + 1, int32_t(y) + 1);
     }
     dashPhase_ = uint32_t((dashPhase_ + uint64_t(steps)) & 1u);
 }
@@ -121,14 +116,18 @@ void RasterDevice::frameRect(const platform::Rect& r) {
 }
 
 void RasterDevice::fillRect(const platform::Rect& r) {
-    const int64_t left = std::max<int64_t>(int64_t(r.left) + 1, 0);
-    const int64_t right = std::min<int64_t>(r.right, target_.width());
-    const int64_t top = std::max<int64_t>(int64_t(r.top) + 1, 0);
-    const int64_t bottom = std::min<int64_t>(r.bottom, target_.height());
+    fill(int64_t(r.left) + 1, int64_t(r.top) + 1, r.right, r.bottom, brushPixel_);
+}
+
+void RasterDevice::fill(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t pixel) {
+    left = std::max<int64_t>(left, 0);
+    top = std::max<int64_t>(top, 0);
+    right = std::min<int64_t>(right, target_.width());
+    bottom = std::min<int64_t>(bottom, target_.height());
     if (left >= right || top >= bottom) return;
     for (int64_t y = top; y < bottom; ++y) {
         uint32_t* row = target_.row(int32_t(y));
-        std::fill(row + left, row + right, brushPixel_);
+        std::fill(row + left, row + right, pixel);
     }
     addDamage(int32_t(left), int32_t(top), int32_t(right), int32_t(bottom));
 }
@@ -153,14 +152,8 @@ void RasterDevice::drawText(const char* text, const platform::Rect& r, platform:
 
     // background: the text's line box
     auto fillBox = [&](int64_t l, int64_t t, int64_t rr, int64_t b, uint32_t pixel) {
-        l = std::max(l, clipX.lo);
-        rr = std::min(rr, clipX.hi);
-        t = std::max(t, clipY.lo);
-        b = std::min(b, clipY.hi);
-        if (l >= rr || t >= b) return;
-        for (int64_t y = t; y < b; ++y)
-            std::fill(target_.row(int32_t(y)) + l, target_.row(int32_t(y)) + rr, pixel);
-        addDamage(int32_t(l), int32_t(t), int32_t(rr), int32_t(b));
+        fill(std::max(l, clipX.lo), std::max(t, clipY.lo), std::min(rr, clipX.hi),
+             std::min(b, clipY.hi), pixel);
     };
     if (opaque) fillBox(x, top, x + textWidth, top + f->lineHeight(), textBackPixel_);
 
@@ -235,14 +228,14 @@ void RasterDevice::copy(const platform::Image& image, const platform::Rect& dst,
 }
 
 void RasterDevice::addDamage(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    if (damage_.left >= damage_.right) {
-        damage_ = {left, top, right, bottom};
-        return;
-    }
-    damage_.left = std::min(damage_.left, left);
-    damage_.top = std::min(damage_.top, top);
-    damage_.right = std::max(damage_.right, right);
-    damage_.bottom = std::max(damage_.bottom, bottom);
+    damage_ = unite(damage_, {left, top, right, bottom});
+}
+
+platform::Rect unite(const platform::Rect& a, const platform::Rect& b) {
+    if (a.left >= a.right || a.top >= a.bottom) return b;
+    if (b.left >= b.right || b.top >= b.bottom) return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
 }
 
 } // namespace quorvane::raster

@@ -8,6 +8,10 @@ namespace quorvane::raster {
 
 class RasterFont;
 
+// The smallest rectangle holding a and b (right and bottom exclusive); an empty one (left >= right
+// or top >= bottom) adds nothing.
+platform::Rect unite(const platform::Rect& a, const platform::Rect& b);
+
 // Draws into a buffer it does not own; the buffer must outlive it and keep its size while the
 // device draws. Allocates nothing while drawing (fonts and glyphs are cached process-wide the
 // first time they are used). Every call clips to the buffer.
@@ -38,23 +42,17 @@ public:
     void copyImageKeyed(const platform::Image& image, const platform::Rect& dst,
                         platform::Point src, platform::Colour key) override;
 
-    PixelBuffer& target() { return target_; }
     const PixelBuffer& target() const { return target_; }
-    uint32_t penPixel() const { return penPixel_; }
-    platform::PenStyle penStyle() const { return penStyle_; }
-    uint32_t brushPixel() const { return brushPixel_; }
-    uint32_t textPixel() const { return textPixel_; }
-    uint32_t textBackPixel() const { return textBackPixel_; }
     platform::Point position() const { return position_; }
     // The font drawText uses (the default 12-pixel face until setFont), null if none was found.
     const RasterFont* font() const;
-    // Bounding box of every pixel written since construction or clearDamage (right and bottom
-    // exclusive); empty (left >= right) when nothing was written.
+    // Bounding box of every pixel written since construction (right and bottom exclusive);
+    // empty (left >= right) when nothing was written.
     platform::Rect damage() const { return damage_; }
-    void clearDamage() { damage_ = platform::Rect{}; }
 
 private:
-    void plot(int32_t x, int32_t y);
+    // Sets [left, right) x [top, bottom), clipped to the surface, to pixel.
+    void fill(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t pixel);
     void addDamage(int32_t left, int32_t top, int32_t right, int32_t bottom);
     void copy(const platform::Image& image, const platform::Rect& dst, platform::Point src,
               bool keyed, uint32_t keyPixel);

@@ -41,7 +41,6 @@ public:
     const std::string& family() const { return family_; }
     int32_t pixelSize() const { return pixelSize_; }
     bool bold() const { return bold_; }
-    bool italic() const { return italic_; }
 
     // The glyph of character c (Latin-1 for text faces, the symbol page for symbol faces);
     // rendered on first use, then cached.
@@ -58,7 +57,6 @@ private:
     bool emboldenSynth_ = false;
     bool obliqueSynth_ = false;
     bool bold_ = false;
-    bool italic_ = false;
     bool underline_ = false;
     int32_t pixelSize_ = 0;
     int32_t ascent_ = 0;

@@ -31,10 +31,6 @@ void ResourceTable::remove(int32_t id) {
     entries_.erase(id & 0xFFFF);
 }
 
-bool ResourceTable::contains(int32_t id) const {
-    return entries_.count(id & 0xFFFF) != 0;
-}
-
 std::unique_ptr<RasterImage> ResourceTable::load(int32_t id) const noexcept {
     try {
         auto it = entries_.find(id & 0xFFFF);

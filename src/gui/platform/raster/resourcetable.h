@@ -21,7 +21,6 @@ public:
     // A ready picture (copied).
     void addPixels(int32_t id, const PixelBuffer& pixels);
     void remove(int32_t id);
-    bool contains(int32_t id) const;
     // A fresh image of resource id, or null when there is none or it cannot be decoded.
     std::unique_ptr<RasterImage> load(int32_t id) const noexcept;
 

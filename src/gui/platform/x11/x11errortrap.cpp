@@ -27,7 +27,6 @@ void onConnectionLost(Display* display, void*) {
     if (!connectionLost(display)) lostConnections().push_back(display);
     if (lostHandler) lostHandler(display);
 }
-} // namespace
 
 // The process-wide handler of broken connections while a trap lives: ours return to Xlib, which
 // then calls onConnectionLost; everyone else's go to the handler installed before.
@@ -37,6 +36,7 @@ int handleIOError(Display* display) {
     if (hostIOHandler) return hostIOHandler(display);
     return 0;
 }
+} // namespace
 
 void watchConnection(Display* display) {
     watchedConnections().push_back(display);

@@ -13,32 +13,27 @@ namespace quorvane::x11 {
 
 namespace {
 
-// Bit position of the lowest set bit of mask, and the number of bits it spans.
-int shiftOf(unsigned long mask) {
-    int shift = 0;
-    while (mask && !(mask & 1)) {
-        mask >>= 1;
-        ++shift;
-    }
-    return shift;
-}
-int bitsOf(unsigned long mask) {
-    mask >>= shiftOf(mask);
-    int bits = 0;
-    while (mask & 1) {
-        mask >>= 1;
-        ++bits;
-    }
-    return bits;
-}
-// 8-bit component c scaled into mask.
-unsigned long component(uint32_t c, unsigned long mask) {
-    int bits = bitsOf(mask);
-    unsigned long value = bits >= 8 ? (c << (bits - 8)) : (c >> (8 - bits));
-    return (value << shiftOf(mask)) & mask;
+// 8-bit component c scaled into the channel's mask.
+unsigned long component(uint32_t c, const Surface::Channel& channel) {
+    unsigned long value = channel.bits >= 8 ? (c << (channel.bits - 8)) : (c >> (8 - channel.bits));
+    return (value << channel.shift) & channel.mask;
 }
 
 } // namespace
+
+Surface::Channel Surface::Channel::of(unsigned long mask) {
+    Channel channel;
+    channel.mask = mask;
+    while (mask && !(mask & 1)) {
+        mask >>= 1;
+        ++channel.shift;
+    }
+    while (mask & 1) {
+        mask >>= 1;
+        ++channel.bits;
+    }
+    return channel;
+}
 
 Surface::Surface(Display* display, ::Window window, Visual* visual, int depth, int32_t width,
                  int32_t height, bool allowShared)
@@ -47,6 +42,9 @@ Surface::Surface(Display* display, ::Window window, Visual* visual, int depth, i
     if (!gc_) return;
     if (!allowShared || !createShared(visual, depth)) createPlain(visual, depth);
     if (!image_) return;
+    red_ = Channel::of(image_->red_mask);
+    green_ = Channel::of(image_->green_mask);
+    blue_ = Channel::of(image_->blue_mask);
     // the pixel engine's 0x00RRGGBB words can be copied as they are on common true-colour screens
     directFormat_ = image_->bits_per_pixel == 32 && image_->byte_order == LSBFirst &&
                     image_->red_mask == 0xFF0000 && image_->green_mask == 0xFF00 &&
@@ -144,9 +142,9 @@ void Surface::convertRows(const raster::PixelBuffer& pixels, const platform::Rec
         }
         for (int32_t x = rect.left; x < rect.right; x++) {
             uint32_t p = from[x - rect.left];
-            unsigned long value = component(raster::redOf(p), image_->red_mask) |
-                                  component(raster::greenOf(p), image_->green_mask) |
-                                  component(raster::blueOf(p), image_->blue_mask);
+            unsigned long value = component(raster::redOf(p), red_) |
+                                  component(raster::greenOf(p), green_) |
+                                  component(raster::blueOf(p), blue_);
             XPutPixel(image_, x, y, value);
         }
     }

@@ -28,6 +28,15 @@ public:
     // waits for the server (an error trap does) before pixels change again.
     void put(const raster::PixelBuffer& pixels, platform::Rect rect);
 
+    // Where one colour component lies in a pixel of the image: its mask, the position of the
+    // mask's lowest bit and the number of bits it spans.
+    struct Channel {
+        static Channel of(unsigned long mask);
+        unsigned long mask = 0;
+        int shift = 0;
+        int bits = 0;
+    };
+
 private:
     bool createShared(Visual* visual, int depth);
     bool createPlain(Visual* visual, int depth);
@@ -40,6 +49,10 @@ private:
     XShmSegmentInfo segment_{};
     bool shared_ = false;
     bool directFormat_ = false;
+    // read once from the image, for converting pixels that cannot be copied as they are
+    Channel red_;
+    Channel green_;
+    Channel blue_;
     int32_t width_;
     int32_t height_;
 };

@@ -14,8 +14,6 @@ namespace quorvane::x11 {
 
 namespace {
 
-// What a fresh window shows before its first paint: the usual button-face grey.
-constexpr uint32_t kWindowBackground = raster::rgb(240, 240, 240);
 constexpr long kEventMask =
     ExposureMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
 // The shortest a replayed click is held, so that the click reaches a control's drag loop.
@@ -39,20 +37,13 @@ std::vector<X11Window*>& registry() {
     return windows;
 }
 
-platform::Rect unite(const platform::Rect& a, const platform::Rect& b) {
-    if (a.left >= a.right || a.top >= a.bottom) return b;
-    if (b.left >= b.right || b.top >= b.bottom) return a;
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
-}
-
 // Draws into the window's pixels and shows what it drew (and the area it was opened for) when
 // it is destroyed.
 class WindowDevice final : public raster::RasterDevice {
 public:
     WindowDevice(X11Window& window, raster::PixelBuffer& pixels, platform::Rect area = {})
         : RasterDevice(pixels), window_(window), area_(area) {}
-    ~WindowDevice() override { window_.present(unite(damage(), area_)); }
+    ~WindowDevice() override { window_.present(raster::unite(damage(), area_)); }
 
 private:
     X11Window& window_;
@@ -112,7 +103,7 @@ bool X11Window::build(::Window parent, int32_t width, int32_t height) {
     }
     alive_ = true;
     // picture: the pixels the raster engine draws and the image that carries them to the server
-    if (!pixels_.resize(width, height, kWindowBackground)) return false;
+    if (!pixels_.resize(width, height, raster::kWindowBackground)) return false;
     surface_ = std::make_unique<Surface>(display_, window_, visual_, depth_, width, height);
     if (!surface_->valid()) return false;
     dnd_ = std::make_unique<DndTarget>(display_, window_, events_);
@@ -155,7 +146,8 @@ void X11Window::markDead() {
 }
 
 void X11Window::setSize(int32_t width, int32_t height) {
-    if (width <= 0 || height <= 0 || !pixels_.resize(width, height, kWindowBackground)) return;
+    if (width <= 0 || height <= 0 || !pixels_.resize(width, height, raster::kWindowBackground))
+        return;
     if (!alive_) return;
     ErrorTrap trap(display_);
     surface_.reset();
