@@ -14,12 +14,8 @@ CExtendedVuMeter::~CExtendedVuMeter() = default;
 
 void CExtendedVuMeter::draw(CDrawContext* context) {
     if (!onBitmap) return;
-    bounceValue();
-
     // decay as the bar meter does; with a large decrease step the value shows at once
-    float shown = oldValue - decreaseValue;
-    if (value > shown) shown = value;
-    oldValue = shown;
+    const float shown = followValue();
 
     // cut the copies of the rectangles at the lit segment, then paint
     const Parts parts = (style & kHorizontal) ? horizontalParts(shown) : verticalParts(shown);
@@ -78,10 +74,7 @@ void CExtendedVuMeter::paint(CDrawContext* context, const Parts& parts) {
             offBitmap->draw(context, parts.offB, parts.offBSource);
         }
     }
-    if (keyed)
-        onBitmap->drawTransparent(context, parts.on, parts.onSource);
-    else
-        onBitmap->draw(context, parts.on, parts.onSource);
+    onBitmap->draw(context, parts.on, parts.onSource, keyed);
 }
 
 } // namespace VSTGUI

@@ -30,14 +30,17 @@ void CVuMeter::setDecreaseStepValue(float v) {
     decreaseValue = v;
 }
 
-void CVuMeter::draw(CDrawContext* context) {
-    if (!onBitmap) return;
+float CVuMeter::followValue() {
     bounceValue();
-
-    // compute the shown level: a rise at once, a fall by at most the decrease value
     float shown = oldValue - decreaseValue;
     if (value > shown) shown = value;
     oldValue = shown;
+    return shown;
+}
+
+void CVuMeter::draw(CDrawContext* context) {
+    if (!onBitmap) return;
+    const float shown = followValue();
 
     // move the edge where the lit and the unlit part meet, on whole LEDs
     float leds = static_cast<float>(nbLed);

@@ -23,6 +23,10 @@ public:
     virtual void setDecreaseStepValue(float v);
 
 protected:
+    // Clamps the value into its range and lets the shown level (the old value) follow it: a
+    // rise at once, a fall by at most the decrease value. Answers the shown level.
+    float followValue();
+
     CBitmap* onBitmap;
     CBitmap* offBitmap;
     int32_t nbLed;
