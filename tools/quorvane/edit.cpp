@@ -125,7 +125,7 @@ private:
 
 int runEdit(const EditOptions& options) {
     // load: the module and one instance, running
-    PluginModule module(options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath);
+    PluginModule module(pluginPathOrDefault(options.pluginPath));
     PluginInstance plugin(module, HostSettings{}, printRequest);
     if (!(plugin.effect().flags & effFlagsHasEditor))
         throw fileError(kExitPlugin, module.path(), "the module has no editor");
