@@ -1,8 +1,7 @@
 // quorvane edit: loads the module through its entry, opens a top-level window, opens the
 // editor inside it and idles it about 30 times a second, printing every edit the panel sends.
 
-#include "edit.h"
-
+#include "command.h"
 #include "interrupt.h"
 #include "pluginmodule.h"
 #include "toolerror.h"

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iostream>
 #include <string>
 #include <vector>
 
