@@ -3,11 +3,9 @@
 // peaks. The files are generated on the fly in a scratch folder and removed afterwards.
 //
 // The tool runs as a child process; its peak resident set comes from the kernel's accounting
-// of the child (wait4). This program links only what every benchmark links, so it reaches
-// libsndfile at run time to write its input files.
+// of the child (wait4).
 
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 #include <sndfile.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -31,31 +29,14 @@ namespace {
 
 constexpr int kRate = 48000;
 
-// The few libsndfile entries the generator needs.
-struct SndFile {
-    decltype(&sf_open) open = nullptr;
-    decltype(&sf_writef_float) writef = nullptr;
-    decltype(&sf_close) close = nullptr;
-
-    SndFile() {
-        void* library = dlopen("libsndfile.so.1", RTLD_NOW);
-        if (!library) throw std::runtime_error("libsndfile.so.1 cannot be loaded");
-        open = reinterpret_cast<decltype(open)>(dlsym(library, "sf_open"));
-        writef = reinterpret_cast<decltype(writef)>(dlsym(library, "sf_writef_float"));
-        close = reinterpret_cast<decltype(close)>(dlsym(library, "sf_close"));
-        if (!open || !writef || !close) throw std::runtime_error("libsndfile lacks an entry");
-    }
-};
-
 // Writes seconds of audio second by second: the key is noise bursts (half a second on, half
 // off), the input a chord of three tones over soft noise, different on each side.
 void generate(const std::string& path, int channels, int seconds, bool key) {
-    static const SndFile sndfile;
     SF_INFO info{};
     info.samplerate = kRate;
     info.channels = channels;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
-    SNDFILE* file = sndfile.open(path.c_str(), SFM_WRITE, &info);
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) throw std::runtime_error("cannot write " + path);
     std::vector<float> block(size_t(kRate) * channels);
     uint32_t noise = 1;
@@ -76,9 +57,9 @@ void generate(const std::string& path, int channels, int seconds, bool key) {
                 block[size_t(i) * channels + c] = static_cast<float>(v);
             }
         }
-        sndfile.writef(file, block.data(), kRate);
+        sf_writef_float(file, block.data(), kRate);
     }
-    sndfile.close(file);
+    sf_close(file);
 }
 
 std::string toolPath() {

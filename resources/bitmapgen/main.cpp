@@ -64,9 +64,9 @@ bool writePreviews(const std::string& dir, const ResourceSet& decoded) {
         ok =
             writePng(dir + "/" + std::to_string(id) + ".png", pixels, pixels.width < 100 ? 6 : 2) &&
             ok;
-    ok = writePng(dir + "/panel.png", composePanel(decoded)) && ok;
-    ok = writePng(dir + "/panel-x2.png", composePanel(decoded), 2) && ok;
     const Pixels panel = composePanel(decoded);
+    ok = writePng(dir + "/panel.png", panel) && ok;
+    ok = writePng(dir + "/panel-x2.png", panel, 2) && ok;
     ok = writePng(dir + "/panel-left.png", crop(panel, 0, 0, 280, 202), 4) && ok;
     ok = writePng(dir + "/panel-centre.png", crop(panel, 340, 10, 240, 170), 4) && ok;
     ok = writePng(dir + "/panel-right.png", crop(panel, 680, 0, 220, 202), 4) && ok;

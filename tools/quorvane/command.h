@@ -19,6 +19,8 @@ void registerInfoCommand(CLI::App& app, CommandRunner& run);
 void registerRenderCommand(CLI::App& app, CommandRunner& run);
 void registerPlotCommand(CLI::App& app, CommandRunner& run);
 void registerDemoCommand(CLI::App& app, CommandRunner& run);
+// edit [--plugin PATH] [--seconds N]: a small host that shows the editor in a window of its own.
+void registerEditCommand(CLI::App& app, CommandRunner& run);
 
 // The --plugin PATH option every command that loads a module shares.
 void addPluginOption(CLI::App& command, std::string& path);

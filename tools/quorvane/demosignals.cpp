@@ -170,7 +170,6 @@ void normalise(std::vector<float>& samples, float peak) {
 
 DemoSignals synthesiseDemo(int sampleRate, double seconds) {
     DemoSignals demo;
-    demo.sampleRate = sampleRate;
     const auto frames = static_cast<size_t>(seconds * sampleRate);
 
     // Key: the syllables, peaking at -3 dBFS.

@@ -7,7 +7,6 @@
 namespace quorvane::cli {
 
 struct DemoSignals {
-    int sampleRate = 44100;
     std::vector<float> key; // mono
     std::vector<float> bed; // stereo, interleaved
 };

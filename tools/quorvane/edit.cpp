@@ -1,8 +1,7 @@
 // quorvane edit: loads the module through its entry, opens a top-level window, opens the
 // editor inside it and idles it about 30 times a second, printing every edit the panel sends.
 
-#include "edit.h"
-
+#include "command.h"
 #include "interrupt.h"
 #include "pluginmodule.h"
 #include "toolerror.h"
@@ -125,7 +124,7 @@ private:
 
 int runEdit(const EditOptions& options) {
     // load: the module and one instance, running
-    PluginModule module(options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath);
+    PluginModule module(pluginPathOrDefault(options.pluginPath));
     PluginInstance plugin(module, HostSettings{}, printRequest);
     if (!(plugin.effect().flags & effFlagsHasEditor))
         throw fileError(kExitPlugin, module.path(), "the module has no editor");

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -168,7 +167,7 @@ void printPrograms(PluginInstance& plugin) {
 }
 
 int runInfo(const InfoOptions& options) {
-    PluginModule module(options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath);
+    PluginModule module(pluginPathOrDefault(options.pluginPath));
     {
         PluginInstance plugin(module, HostSettings{static_cast<float>(options.sampleRate), 512});
         printIdentity(plugin, module);

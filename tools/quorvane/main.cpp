@@ -1,7 +1,6 @@
 // The quorvane command: parses the command line and runs the chosen command.
 
 #include "command.h"
-#include "edit.h"
 #include "interrupt.h"
 #include "snapshot.h"
 #include "toolerror.h"

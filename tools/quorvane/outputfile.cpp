@@ -2,7 +2,6 @@
 
 #include "toolerror.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -18,7 +18,6 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     const std::string& destination() const { return destination_; }
-    const std::string& temporaryPath() const { return temporaryPath_; }
     // The open descriptor of the temporary file; whoever takes it closes it.
     int releaseDescriptor();
     // Gives the file the permissions a newly created file would have and renames it over the

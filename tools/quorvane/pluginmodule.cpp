@@ -79,7 +79,8 @@ void checkModuleFile(const std::string& path) {
 
 } // namespace
 
-std::string defaultPluginPath() {
+std::string pluginPathOrDefault(const std::string& named) {
+    if (!named.empty()) return named;
     const fs::path dir = executableDirectory();
     const std::array<fs::path, 2> candidates = {dir / "Quorvane.so",
                                                 dir / ".." / "lib" / "vst" / "Quorvane.so"};

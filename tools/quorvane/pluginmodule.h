@@ -12,9 +12,10 @@
 
 namespace quorvane::cli {
 
-// The Quorvane.so this tool was built or installed with: next to the executable, else
-// ../lib/vst/ relative to it. ToolError with kExitPlugin when neither exists.
-std::string defaultPluginPath();
+// The module named by --plugin, or when none is named the Quorvane.so this tool was built or
+// installed with: next to the executable, else ../lib/vst/ relative to it. ToolError with
+// kExitPlugin when neither exists.
+std::string pluginPathOrDefault(const std::string& named);
 
 // A loaded module and its entry function. The module stays loaded while this object lives; every
 // instance created from it must be gone first.

@@ -207,7 +207,7 @@ RenderResult renderFiles(const std::string& keyPath, const std::string& inputPat
                                                input.format());
 
     // Plug-in: one instance per channel, told the file's rate and the block size.
-    PluginModule module(settings.pluginPath.empty() ? defaultPluginPath() : settings.pluginPath);
+    PluginModule module(pluginPathOrDefault(settings.pluginPath));
     const HostSettings host{static_cast<float>(input.sampleRate()), settings.blockSize};
     RenderResult result;
     {
