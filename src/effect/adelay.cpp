@@ -199,11 +199,6 @@ void ADelay::setSampleRate(float rate) {
     if (processor) processor->setDesignSampleRate(getSampleRate());
 }
 
-void ADelay::setBlockSize(int32_t size) {
-    AudioEffectX::setBlockSize(size);
-    if (processor) processor->reserve(size);
-}
-
 void ADelay::resume() {
     // The meter parameters carry channel + level / 2: these six calls zero both channels.
     for (int32_t index : {kHoldLevel, kPeakLevel, kRmsLevel}) {

@@ -41,10 +41,8 @@ public:
     void getParameterName(int32_t index, char* text) override;
     // Stores the rate; frame length, window, coefficients and latency stay as built.
     void setSampleRate(float rate) override;
-    // Also sizes the engine's staging buffers, so a host keeping its promise never allocates
-    // on the audio thread.
-    void setBlockSize(int32_t size) override;
-    // Sets the meter parameters 3, 2 and 1 to 0 and then 1, and resets the framing.
+    // Sets the meter parameters 3, 2 and 1 to 0 and then 1, sizes the engine's staging for the
+    // announced block size (capped) and resets the framing. The host is not processing now.
     void resume() override;
 
     bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;

@@ -135,6 +135,9 @@ DuckingProcessor::DuckingProcessor(float rate) : designSampleRate_(rate) {
     }
     work_.assign(n, 0.0f);
     keyState_.assign(bins_, 0.0f);
+    for (auto& staging : staging_) {
+        staging.assign(kMinStaging, 0.0f);
+    }
 
     // Bin smoothing coefficients, single precision; the exponential is evaluated in double and
     // rounded once, which gives the correctly rounded single-precision value on every platform.
@@ -191,7 +194,7 @@ bool DuckingProcessor::reserve(int32_t maxBlock) noexcept {
     if (maxBlock <= 0) {
         return true;
     }
-    const uint32_t length = static_cast<uint32_t>(maxBlock);
+    const uint32_t length = std::min(static_cast<uint32_t>(maxBlock), kMaxStaging);
     if (length <= staging_[0].size()) {
         return true;
     }
@@ -204,32 +207,32 @@ void DuckingProcessor::process(const float* const* inputs, float* const* outputs
         return;
     }
     const uint32_t length = static_cast<uint32_t>(n);
-    const bool staged = length <= staging_[0].size() || growStaging(length);
+    const uint32_t piece = stagingLength();
 
-    // Without staging memory the input is still taken in, so that the stream stays in time, and
-    // the block comes out silent.
-    run(inputs, length, staged);
-
-    for (uint32_t ch = 0; ch < kChannels; ++ch) {
-        float* out = outputs != nullptr ? outputs[ch] : nullptr;
-        if (out == nullptr) {
-            continue;
+    // A block longer than the staging runs in staging-sized pieces. Each piece reads all of its
+    // input before it writes its output, so inputs and outputs may share memory, and the output
+    // bits are those of any other division of the stream.
+    for (uint32_t p = 0; p < length;) {
+        const uint32_t k = std::min(piece, length - p);
+        const float* in[kChannels];
+        for (uint32_t ch = 0; ch < kChannels; ++ch) {
+            const float* source = inputs != nullptr ? inputs[ch] : nullptr;
+            in[ch] = source != nullptr ? source + p : nullptr;
         }
-        if (staged) {
-            std::memcpy(out, staging_[ch].data(), length * sizeof(float));
-        } else {
-            std::fill(out, out + length, 0.0f);
+        run(in, k);
+        for (uint32_t ch = 0; ch < kChannels; ++ch) {
+            float* out = outputs != nullptr ? outputs[ch] : nullptr;
+            if (out != nullptr) {
+                std::memcpy(out + p, staging_[ch].data(), k * sizeof(float));
+            }
         }
+        p += k;
     }
 }
 
-void DuckingProcessor::run(const float* const* inputs, uint32_t n, bool stage) noexcept {
+void DuckingProcessor::run(const float* const* in, uint32_t n) noexcept {
     const uint32_t frame = n_;
     const uint32_t hop = hop_;
-    const float* in[kChannels];
-    for (uint32_t ch = 0; ch < kChannels; ++ch) {
-        in[ch] = inputs != nullptr ? inputs[ch] : nullptr;
-    }
 
     uint32_t p = 0;
     uint32_t q = 0;
@@ -260,11 +263,9 @@ void DuckingProcessor::run(const float* const* inputs, uint32_t n, bool stage) n
 
         // Give out what is finished.
         const uint32_t m = std::min(n - q, ready_);
-        if (stage) {
-            for (uint32_t ch = 0; ch < kChannels; ++ch) {
-                std::memcpy(staging_[ch].data() + q, accumulator_[ch].data() + accRead_,
-                            m * sizeof(float));
-            }
+        for (uint32_t ch = 0; ch < kChannels; ++ch) {
+            std::memcpy(staging_[ch].data() + q, accumulator_[ch].data() + accRead_,
+                        m * sizeof(float));
         }
         accRead_ += m;
         q += m;

@@ -12,6 +12,10 @@ namespace quorvane {
 class DuckingProcessor {
 public:
     static constexpr uint32_t kChannels = 2;
+    // Staging length per channel: kMinStaging from construction, grown by reserve up to
+    // kMaxStaging. Longer blocks run in staging-sized pieces.
+    static constexpr uint32_t kMinStaging = 1024;
+    static constexpr uint32_t kMaxStaging = 8192;
 
     // N for a design sample rate: 4096 above 60000 Hz, 1024 below 28000 Hz, else 2048.
     static uint32_t frameLengthFor(float designSampleRate);
@@ -27,13 +31,14 @@ public:
     // Fill count N - H, ready count H; no buffer is cleared, so the tail still comes out.
     void reset();
 
-    // Sizes the staging buffers for blocks up to maxBlock. False when memory cannot be had.
-    // Not for the audio thread unless the size is already reserved.
+    // Grows the staging buffers towards maxBlock samples, never beyond kMaxStaging and never
+    // shrinking them. False when memory cannot be had; the old staging then stays in use. Only
+    // while the audio thread is not processing (the host's resume).
     bool reserve(int32_t maxBlock) noexcept;
 
-    // Runs one block and overwrites both outputs. Inputs and outputs may be the same memory.
-    // A null input reads as silence, a null output is skipped, n <= 0 does nothing.
-    // Allocates only when n exceeds every earlier block; if that fails the block is silent.
+    // Audio thread. Runs one block of any length and overwrites both outputs; never allocates.
+    // Inputs and outputs may be the same memory. A null input reads as silence, a null output
+    // is skipped, n <= 0 does nothing.
     void process(const float* const* inputs, float* const* outputs, int32_t n) noexcept;
 
     uint32_t frameLength() const { return n_; }
@@ -41,6 +46,7 @@ public:
     uint32_t hop() const { return hop_; }
     uint32_t fillCount() const { return fill_; }
     uint32_t readyCount() const { return ready_; }
+    uint32_t stagingLength() const { return static_cast<uint32_t>(staging_[0].size()); }
     const std::vector<float>& window() const { return window_; }
     const std::vector<float>& coefficients() const { return coefficients_; }
     const std::vector<float>& keyState() const { return keyState_; }
@@ -49,13 +55,15 @@ private:
     void frameStep();
     bool growStaging(uint32_t length) noexcept;
     void compactAccumulators() noexcept;
-    void run(const float* const* inputs, uint32_t n, bool stage) noexcept;
+    // Takes in n samples of each input (n at most the staging length) and puts the n finished
+    // output samples into the staging buffers.
+    void run(const float* const* inputs, uint32_t n) noexcept;
 
     uint32_t channels_ = kChannels;
     float designSampleRate_;
     std::vector<float> input_[kChannels];       // N each
     std::vector<float> accumulator_[kChannels]; // 2N + H each
-    std::vector<float> staging_[kChannels];     // longest block so far
+    std::vector<float> staging_[kChannels];     // kMinStaging .. kMaxStaging each
     std::vector<float> magnitude_[kChannels];   // B each
     std::vector<float> keyState_;               // B
     std::vector<float> spectrum_[kChannels];    // N complex each

@@ -415,7 +415,7 @@ TEST(DuckingProcessor, ZeroLengthBlockChangesNothing) {
     float b[4] = {5.0f, 6.0f, 7.0f, 8.0f};
     float* outs[2] = {a, b};
     const float* ins[2] = {a, b};
-    p.process(ins, outs, 0); // before any block: staging still empty
+    p.process(ins, outs, 0); // before any block
     Streams got;
     got.ch[0].resize(len);
     got.ch[1].resize(len);
@@ -452,12 +452,15 @@ TEST(DuckingProcessor, LongerBlockThanEverBeforeIsProcessedCompletely) {
     EXPECT_TRUE(bitEqual(got.ch[1], want.ch[1]));
 }
 
-TEST(DuckingProcessor, ReserveSizesTheStagingBuffers) {
+TEST(DuckingProcessor, ReserveGrowsTheStagingUpToItsCap) {
     DuckingProcessor p(44100.0f);
-    EXPECT_TRUE(p.reserve(0));
-    EXPECT_TRUE(p.reserve(-3));
-    EXPECT_TRUE(p.reserve(4096));
-    EXPECT_TRUE(p.reserve(100)); // smaller than reserved: nothing to do
+    const uint32_t least = DuckingProcessor::kMinStaging;
+    const std::pair<int32_t, uint32_t> steps[] = {{0, least},   {-3, least}, {100, least},
+                                                  {4096, 4096}, {100, 4096}, {8193, 8192}};
+    for (const auto& [request, length] : steps) {
+        EXPECT_TRUE(p.reserve(request));
+        EXPECT_EQ(p.stagingLength(), length) << request;
+    }
 }
 
 TEST(DuckingProcessor, NullInputReadsAsSilence) {
