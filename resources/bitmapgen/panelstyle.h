@@ -4,10 +4,12 @@
 #include "canvas.h"
 #include "textpainter.h"
 
+#include "editor/panellayout.h"
+
 namespace bitmapgen {
 
 // Panel face and the dark meter window behind both meter rows.
-inline const Rgb kFace = rgb8(232, 229, 224);
+inline const Rgb kFace = rgb8(panel::kFace.red, panel::kFace.green, panel::kFace.blue);
 inline const Rgb kWindow = rgb8(30, 32, 36);
 inline const Rgb kInk = rgb8(46, 48, 52);          // titles
 inline const Rgb kInkSoft = rgb8(78, 80, 85);      // position labels
@@ -30,19 +32,6 @@ inline TextStyle labelStyle() {
     return {10, false, 0, kInkSoft};
 }
 
-// Frame positions of the controls (left, top) as the editor places them.
-struct Spot {
-    int x, y;
-};
-inline constexpr Spot kSliderAt{823, 105};
-inline constexpr Spot kModeSwitchAt{83, 40};
-inline constexpr Spot kRespSwitchAt{83, 122};
-inline constexpr Spot kRmsSwitchAt{793, 40};
-inline constexpr Spot kMeterRow0At{151, 65};
-inline constexpr Spot kMeterRow1At{151, 115};
-inline constexpr int kDisplayLeft = 818, kDisplayTop = 92, kDisplayRight = 845,
-                     kDisplayBottom = 104;
-
 // Picture sizes.
 inline constexpr int kPanelWidth = 900, kPanelHeight = 202;
 inline constexpr int kMeterWidth = 604, kMeterHeight = 27, kSegments = 40;
@@ -50,6 +39,18 @@ inline constexpr int kTrackWidth = 16, kTrackHeight = 70;
 inline constexpr int kHandleWidth = 14, kHandleHeight = 12, kHandleTravel = 57;
 inline constexpr int kSwitchWidth = 31, kSwitchFrame = 45, kSwitchPositions = 3;
 inline constexpr int kRmsSwitchWidth = 27, kRmsSwitchFrame = 28, kRmsSwitchPositions = 2;
+// Frame positions of the controls (left, top): the editor's own.
+using Spot = panel::Spot;
+inline constexpr Spot kSliderAt{panel::sliderLeft(kPanelWidth, kTrackWidth), panel::kSliderTop};
+inline constexpr Spot kModeSwitchAt = panel::kModeSwitchAt;
+inline constexpr Spot kRespSwitchAt = panel::kRespSwitchAt;
+inline constexpr Spot kRmsSwitchAt = panel::kRmsModeSwitchAt;
+inline constexpr Spot kMeterRow0At = panel::kMeterRowAt[0];
+inline constexpr Spot kMeterRow1At = panel::kMeterRowAt[1];
+inline constexpr int kDisplayLeft = panel::displayLeft(kSliderAt.x);
+inline constexpr int kDisplayRight = panel::displayRight(kSliderAt.x);
+inline constexpr int kDisplayTop = panel::kDisplayTop, kDisplayBottom = panel::kDisplayBottom;
+
 // Lamp columns: the three-lamp switches have their labels on the left, so their lamps sit left
 // of centre, as close to the labels as the two-lamp switch's lamps are to theirs.
 inline constexpr float kSwitchLampX = 11.5f, kRmsSwitchLampX = 13.5f;

@@ -1,6 +1,8 @@
 #include "editor/adeditor.h"
 
 #include "editor/cextendedvumeter.h"
+#include "editor/panellayout.h"
+#include "effect/parameterindex.h"
 #include "gui/cbitmap.h"
 #include "gui/cframe.h"
 #include "gui/cparamdisplay.h"
@@ -26,35 +28,13 @@ enum BitmapId : int32_t {
     kRmsModeImagesId = 134,
 };
 
-// Parameters with controls.
-enum ParameterIndex : int32_t {
-    kDelayIndex = 0,
-    kRmsLevelIndex = 1,
-    kPeakLevelIndex = 2,
-    kHoldLevelIndex = 3,
-    kModeIndex = 5,
-    kRespIndex = 6,
-    kRmsModeIndex = 7,
-};
-
-constexpr int32_t kLastParameter = 7;
-constexpr int32_t kChannels = 2;
+constexpr int32_t kLastParameter = kNumParams - 1;
 constexpr int32_t kMeterSegments = 40;
 // Large enough that a meter never decays: each reading shows at once.
 constexpr float kMeterDecreaseStep = 100.0f;
-constexpr CColor kPanelColor{232, 229, 224, 0};
-
-// Fixed places on the panel; everything else follows from the bitmap sizes.
-constexpr int32_t kSliderTop = 105;
-constexpr int32_t kDisplayTop = 92;
-constexpr int32_t kDisplayBottom = 104;
-constexpr int32_t kSwitchLeft = 83;
-constexpr int32_t kModeSwitchTop = 40;
-constexpr int32_t kRespSwitchTop = 122;
-constexpr int32_t kRmsModeSwitchLeft = 793;
-constexpr int32_t kRmsModeSwitchTop = 40;
-constexpr int32_t kMeterLeft = 151;
-constexpr int32_t kMeterTops[kChannels] = {65, 115};
+constexpr CColor kPanelColor{panel::kFace.red, panel::kFace.green, panel::kFace.blue, 0};
+// The parameters whose controls read the effect's value when it changes.
+constexpr uint32_t kControlParameters = 1u << kDelay | 1u << kMode | 1u << kResp | 1u << kRmsMode;
 
 } // namespace
 
@@ -118,41 +98,46 @@ int32_t ADEditor::open(void* ptr) {
     for (CBitmap* bitmap : bitmaps)
         bitmap->forget();
 
-    opened = true;
+    // from now on this thread is the editor's; a change that another thread made while the
+    // controls were being built is picked up at the first idle
+    editorThread.store(std::this_thread::get_id());
+    pendingMeters.store(0);
+    pendingControls.store(kControlParameters);
+    opened.store(true);
     return 1;
 }
 
 void ADEditor::addDelayControls(CBitmap* track, CBitmap* handle) {
     // slider: right of the panel, travel from its top down to one pixel above the handle's end
-    const int32_t left = background->getWidth() - 111 + track->getWidth() + 18;
-    const CRect sliderSize(left, kSliderTop, left + track->getWidth(),
-                           kSliderTop + track->getHeight());
-    const int32_t maxPos = kSliderTop + track->getHeight() - handle->getHeight() - 1;
-    delaySlider = new CVerticalSlider(sliderSize, this, kDelayIndex, kSliderTop, maxPos, handle,
-                                      track, CPoint(0, 0), kVertical | kBottom);
+    const int32_t left = panel::sliderLeft(background->getWidth(), track->getWidth());
+    const int32_t top = panel::kSliderTop;
+    const CRect sliderSize(left, top, left + track->getWidth(), top + track->getHeight());
+    const int32_t maxPos = top + track->getHeight() - handle->getHeight() - 1;
+    delaySlider = new CVerticalSlider(sliderSize, this, kDelay, top, maxPos, handle, track,
+                                      CPoint(0, 0), kVertical | kBottom);
     delaySlider->setOffsetHandle(CPoint(1, 0));
-    delaySlider->setValue(effect->getParameter(kDelayIndex));
+    delaySlider->setValue(effect->getParameter(kDelay));
     delaySlider->setDefaultValue(0.5f);
     frame->addView(delaySlider);
 
     // display just above the slider
-    delayDisplay = new CParamDisplay(CRect(left - 5, kDisplayTop, left + 22, kDisplayBottom));
+    delayDisplay = new CParamDisplay(CRect(panel::displayLeft(left), panel::kDisplayTop,
+                                           panel::displayRight(left), panel::kDisplayBottom));
     delayDisplay->setFont(kFontArial10);
     delayDisplay->setFontColor(kBlackColor);
     delayDisplay->setBackColor(kPanelColor);
     delayDisplay->setFrameColor(kPanelColor);
-    delayDisplay->setValue(effect->getParameter(kDelayIndex));
+    delayDisplay->setValue(effect->getParameter(kDelay));
     delayDisplay->setStringConvert(delayStringConvert);
     frame->addView(delayDisplay);
 }
 
 void ADEditor::addSwitches(CBitmap* modeImages, CBitmap* rmsModeImages) {
     // a switch shows one stacked frame of its images per position
-    auto lampSwitch = [&](int32_t left, int32_t top, int32_t tag, CBitmap* images,
-                          int32_t positions) {
+    auto lampSwitch = [&](panel::Spot at, int32_t tag, CBitmap* images, int32_t positions) {
         const int32_t height = images->getHeight() / positions;
         CVerticalSwitch* control =
-            new CVerticalSwitch(CRect(left, top, left + images->getWidth(), top + height), this,
+            new CVerticalSwitch(CRect(at.x, at.y, at.x + images->getWidth(), at.y + height), this,
                                 tag, positions, height, positions, images, CPoint(0, 0));
         control->setDefaultValue(0.0f);
         control->setValue(effect->getParameter(tag));
@@ -161,17 +146,16 @@ void ADEditor::addSwitches(CBitmap* modeImages, CBitmap* rmsModeImages) {
     };
     // two three-lamp switches on the left, one above the other, and a two-lamp switch beside
     // the meters
-    modeSwitch = lampSwitch(kSwitchLeft, kModeSwitchTop, kModeIndex, modeImages, 3);
-    respSwitch = lampSwitch(kSwitchLeft, kRespSwitchTop, kRespIndex, modeImages, 3);
-    rmsModeSwitch =
-        lampSwitch(kRmsModeSwitchLeft, kRmsModeSwitchTop, kRmsModeIndex, rmsModeImages, 2);
+    modeSwitch = lampSwitch(panel::kModeSwitchAt, kMode, modeImages, 3);
+    respSwitch = lampSwitch(panel::kRespSwitchAt, kResp, modeImages, 3);
+    rmsModeSwitch = lampSwitch(panel::kRmsModeSwitchAt, kRmsMode, rmsModeImages, 2);
 }
 
 void ADEditor::addMeters(CBitmap* meterOn, CBitmap* meterOff) {
     // one row per channel; the three meters of a row share its rectangle
     auto meterSize = [&](int32_t channel) {
-        const int32_t top = kMeterTops[channel];
-        return CRect(kMeterLeft, top, kMeterLeft + meterOn->getWidth(), top + meterOn->getHeight());
+        const panel::Spot at = panel::kMeterRowAt[channel];
+        return CRect(at.x, at.y, at.x + meterOn->getWidth(), at.y + meterOn->getHeight());
     };
     auto settle = [&](CVuMeter* meter) {
         meter->setDecreaseStepValue(kMeterDecreaseStep);
@@ -201,60 +185,91 @@ void ADEditor::addMeters(CBitmap* meterOn, CBitmap* meterOff) {
 
 void ADEditor::close() {
     // closed before the frame goes, so that no change touches the dying controls
-    opened = false;
+    opened.store(false);
     if (frame) frame->forget();
     frame = nullptr;
 }
 
 void ADEditor::setParameter(int32_t index, float value) {
-    (void)value; // the value is always read back from the effect
-    if (!opened) return;
+    if (!opened.load()) return;
+    if (std::this_thread::get_id() == editorThread.load()) {
+        if (index == kRmsLevel || index == kPeakLevel || index == kHoldLevel) {
+            int32_t c = 0;
+            float level = 0.0f;
+            if (decodeMeter(value, c, level)) refreshMeter(index, c, level);
+        } else {
+            refreshControls(index);
+        }
+    } else {
+        recordChange(index, value);
+    }
+    postUpdate();
+}
 
+void ADEditor::recordChange(int32_t index, float value) {
+    if (index == kRmsLevel || index == kPeakLevel || index == kHoldLevel) {
+        // decoded now: two readings for the two channels may arrive before the next idle
+        int32_t c = 0;
+        float level = 0.0f;
+        if (!decodeMeter(value, c, level)) return;
+        const int32_t meter = (index - kRmsLevel) * kChannels + c;
+        pendingLevels[index - kRmsLevel][c].store(level);
+        pendingMeters.fetch_or(1u << meter);
+    } else if (index >= 0 && index <= kLastParameter) {
+        pendingControls.fetch_or((1u << index) & kControlParameters);
+    }
+}
+
+void ADEditor::update() {
+    const uint32_t controls = pendingControls.exchange(0);
+    const uint32_t meters = pendingMeters.exchange(0);
+    if (!opened.load()) return;
+    for (int32_t index = 0; index <= kLastParameter; ++index) {
+        if (controls & (1u << index)) refreshControls(index);
+    }
+    for (int32_t kind = 0; kind < kMeterKinds; ++kind) {
+        for (int32_t c = 0; c < kChannels; ++c) {
+            if (meters & (1u << (kind * kChannels + c)))
+                refreshMeter(kRmsLevel + kind, c, pendingLevels[kind][c].load());
+        }
+    }
+}
+
+void ADEditor::refreshControls(int32_t index) {
     switch (index) {
-    case kDelayIndex:
+    case kDelay:
         delaySlider->setValue(effect->getParameter(index));
         delayDisplay->setValue(effect->getParameter(index));
         break;
-    case kRmsLevelIndex:
-    case kPeakLevelIndex:
-    case kHoldLevelIndex:
-        refreshMeters(index);
-        break;
-    case kModeIndex:
+    case kMode:
         modeSwitch->setValue(effect->getParameter(index));
         break;
-    case kRespIndex:
+    case kResp:
         respSwitch->setValue(effect->getParameter(index));
         break;
-    case kRmsModeIndex:
+    case kRmsMode:
         rmsModeSwitch->setValue(effect->getParameter(index));
         break;
     default:
         break;
     }
-    postUpdate();
 }
 
-bool ADEditor::decodeMeter(int32_t index, int32_t& channel, float& level) {
+bool ADEditor::decodeMeter(float reading, int32_t& channel, float& level) {
     // channel + level / 2; a reading of no channel of the two (or no number) shows nowhere
-    const float reading = effect->getParameter(index);
     if (!(reading >= 0.0f && reading < static_cast<float>(kChannels))) return false;
     channel = static_cast<int32_t>(reading);
     level = (reading - static_cast<float>(channel)) * 2.0f;
     return true;
 }
 
-void ADEditor::refreshMeters(int32_t index) {
-    int32_t c = 0;
-    float level = 0.0f;
-    if (!decodeMeter(index, c, level)) return;
-
+void ADEditor::refreshMeter(int32_t index, int32_t c, float level) {
     // a redrawn bar covers the markers of its row, and a moved marker needs the bar repainted
-    if (index == kRmsLevelIndex) {
+    if (index == kRmsLevel) {
         rmsMeters[c]->setValue(level);
         peakMeters[c]->setDirty(true);
         holdMeters[c]->setDirty(true);
-    } else if (index == kPeakLevelIndex) {
+    } else if (index == kPeakLevel) {
         const bool differed = peakMeters[c]->getValue() != level;
         peakMeters[c]->setValue(level);
         if (differed) rmsMeters[c]->setDirty(true);

@@ -1,6 +1,7 @@
 #include "editor/cextendedvumeter.h"
 
 #include "gui/cbitmap.h"
+#include "shell/saturatingtruncate.h"
 
 #include <algorithm>
 
@@ -26,10 +27,10 @@ CExtendedVuMeter::Parts CExtendedVuMeter::horizontalParts(float shown) const {
     // in double precision, so a value just below a segment's boundary stays below it
     const double leds = nbLed;
     const double width = onBitmap->getWidth();
-    const int32_t k1 = truncate(shown * leds + 0.5);
-    const int32_t k2 = truncate(shown * leds - 0.5);
-    const int32_t e1 = truncate(k1 / leds * width);
-    const int32_t e2 = truncate(k2 / leds * width);
+    const int32_t k1 = saturatingTruncate(shown * leds + 0.5);
+    const int32_t k2 = saturatingTruncate(shown * leds - 0.5);
+    const int32_t e1 = saturatingTruncate(k1 / leds * width);
+    const int32_t e2 = saturatingTruncate(k2 / leds * width);
 
     Parts parts{rectOn, rectOff, rectOff, CPoint{e2, 0}, CPoint{e1, 0}, CPoint{0, 0}};
     parts.on.left = size.left + e2;
@@ -47,16 +48,16 @@ CExtendedVuMeter::Parts CExtendedVuMeter::verticalParts(float shown) {
     Parts parts{rectOn, rectOff, rectOff, CPoint{0, 0}, CPoint{0, 0}, CPoint{0, 0}};
     if (shown <= 0.5f) {
         // the lit part grows from the bottom and fills the meter at one half
-        const int32_t k = truncate((top - 2.0 * shown) * leds + 0.5);
-        const int32_t t = truncate(k / leds * height);
+        const int32_t k = saturatingTruncate((top - 2.0 * shown) * leds + 0.5);
+        const int32_t t = saturatingTruncate(k / leds * height);
         parts.on.top = size.top + t;
         parts.onSource = CPoint{0, t};
         parts.offA.bottom = size.top + t;
     } else {
         // then it shrinks from the bottom up to the top segment alone
         const double c = std::min<double>(shown, (2.0 * leds - 1.0) / (2.0 * leds));
-        const int32_t k = truncate((top - 2.0 * (c - 0.5)) * leds + 0.5);
-        const int32_t t = truncate(k / leds * height);
+        const int32_t k = saturatingTruncate((top - 2.0 * (c - 0.5)) * leds + 0.5);
+        const int32_t t = saturatingTruncate(k / leds * height);
         parts.on.bottom = size.top + t;
         parts.offA.top = size.top + t;
         parts.offASource = CPoint{0, t};

@@ -44,75 +44,31 @@ ADelay::ADelay(audioMasterCallback audioMaster)
 ADelay::~ADelay() = default;
 
 EffectProgram* ADelay::currentProgram() {
-    return curProgram >= 0 && curProgram < kNumPrograms ? &programs[curProgram] : nullptr;
+    const int32_t current = curProgram.load();
+    return current >= 0 && current < kNumPrograms ? &programs[current] : nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Parameters
 
 void ADelay::setParameter(int32_t index, float value) {
-    EffectProgram* program = currentProgram();
-    if (isParameter(index) && program) program->values[index] = value;
-    switch (index) {
-    case kDelay:
+    if (index == kDelay)
         setDelay(value);
-        break;
-    case kRmsLevel:
-        rmsLevel = value;
-        break;
-    case kPeakLevel:
-        peakLevel = value;
-        break;
-    case kHoldLevel:
-        holdLevel = value;
-        break;
-    case kVolume:
-        volume = value;
-        break;
-    case kMode:
-        mode = value;
-        break;
-    case kResp:
-        resp = value;
-        break;
-    case kRmsMode:
-        rmsMode = value;
-        break;
-    default:
-        break;
-    }
+    else if (EffectProgram* program = isParameter(index) ? currentProgram() : nullptr)
+        program->values[index].store(value);
     if (editor) editor->postUpdate();
 }
 
 void ADelay::setDelay(float value) {
-    delay = value;
-    if (EffectProgram* program = currentProgram()) program->values[kDelay] = value;
+    if (EffectProgram* program = currentProgram()) program->values[kDelay].store(value);
     // Shown only; a later sample-rate change does not update it until the value is set again.
-    delaySamples = saturatingTruncate(static_cast<double>(value) * static_cast<double>(0.3f) *
-                                      static_cast<double>(getSampleRate()));
+    delaySamples.store(saturatingTruncate(static_cast<double>(value) * static_cast<double>(0.3f) *
+                                          static_cast<double>(getSampleRate())));
 }
 
 float ADelay::getParameter(int32_t index) {
-    switch (index) {
-    case kDelay:
-        return delay;
-    case kRmsLevel:
-        return rmsLevel;
-    case kPeakLevel:
-        return peakLevel;
-    case kHoldLevel:
-        return holdLevel;
-    case kVolume:
-        return volume;
-    case kMode:
-        return mode;
-    case kResp:
-        return resp;
-    case kRmsMode:
-        return rmsMode;
-    default:
-        return 0.0f;
-    }
+    EffectProgram* program = isParameter(index) ? currentProgram() : nullptr;
+    return program ? program->values[index].load() : 0.0f;
 }
 
 void ADelay::getParameterName(int32_t index, char* text) {
@@ -129,7 +85,7 @@ void ADelay::getParameterDisplay(int32_t index, char* text) {
         long2string(delaySamples, text);
         break;
     case kVolume:
-        dB2string(volume, text);
+        dB2string(getParameter(kVolume), text);
         break;
     default:
         if (isParameter(index)) float2string(getParameter(index), text);
@@ -142,10 +98,10 @@ void ADelay::getParameterDisplay(int32_t index, char* text) {
 
 void ADelay::setProgram(int32_t program) {
     if (program < 0 || program >= kNumPrograms) return;
-    curProgram = program;
-    // Each call also writes the same value back into the program.
+    curProgram.store(program);
+    // Each call also writes the same value back into the program, and tells the editor.
     for (int32_t index = 0; index < kNumParams; ++index)
-        setParameter(index, programs[program].values[index]);
+        setParameter(index, programs[program].values[index].load());
 }
 
 void ADelay::setProgramName(char* name) {
@@ -162,7 +118,7 @@ void ADelay::getProgramName(char* name) {
         return;
     }
     if (std::strcmp(program->name, "Init") == 0)
-        std::sprintf(name, "Init %d", static_cast<int>(curProgram + 1));
+        std::sprintf(name, "Init %d", static_cast<int>(curProgram.load() + 1));
     else
         std::strcpy(name, program->name);
 }

@@ -2,21 +2,12 @@
 // The effect: parameters, programs, identity, and the ducking engine behind the audio entries.
 
 #include "effect/effectprogram.h"
+#include "effect/parameterindex.h"
 #include "engine/duckingprocessor.h"
 #include "shell/audioeffectx.h"
 
+#include <atomic>
 #include <memory>
-
-enum {
-    kDelay = 0,
-    kRmsLevel = 1,
-    kPeakLevel = 2,
-    kHoldLevel = 3,
-    kVolume = 4,
-    kMode = 5,
-    kResp = 6,
-    kRmsMode = 7,
-};
 
 // "QrVn" read as a big-endian integer.
 constexpr int32_t kUniqueId = 0x5172566E;
@@ -27,8 +18,10 @@ public:
     explicit ADelay(audioMasterCallback audioMaster);
     ~ADelay() override;
 
-    // Stores the value in the live field and in the current program; nothing for other indices.
+    // Any thread. Stores the value in the current program (the parameter storage); nothing for
+    // other indices. Lock-free.
     void setParameter(int32_t index, float value) override;
+    // Any thread. The current program's value; 0 for other indices.
     float getParameter(int32_t index) override;
     // Audio thread. Both overwrite the outputs; inputs and outputs may be the same memory.
     void process(float** inputs, float** outputs, int32_t sampleFrames) override;
@@ -56,14 +49,6 @@ protected:
     EffectProgram* currentProgram();
 
     std::unique_ptr<EffectProgram[]> programs;
-    float delay = 0.0f;
-    float rmsLevel = 0.0f;
-    float peakLevel = 0.0f;
-    float holdLevel = 0.0f;
-    float volume = 0.0f;
-    float mode = 0.0f;
-    float rmsMode = 0.0f;
-    float resp = 0.0f;
-    int32_t delaySamples = 0;
+    std::atomic<int32_t> delaySamples = 0;
     std::unique_ptr<quorvane::DuckingProcessor> processor;
 };

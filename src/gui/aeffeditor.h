@@ -3,6 +3,8 @@
 
 #include "shell/aeffect.h"
 
+#include <atomic>
+
 class AudioEffect;
 
 class AEffEditor {
@@ -22,14 +24,11 @@ public:
     virtual void close() {}
     // Runs a pending update.
     virtual void idle() {
-        if (updateFlag) {
-            updateFlag = 0;
-            update();
-        }
+        if (updateFlag.exchange(0) != 0) update();
     }
     virtual void update() {}
-    // Only marks the editor for an update at its next idle.
-    virtual void postUpdate() { updateFlag = 1; }
+    // Any thread: only marks the editor for an update at its next idle.
+    virtual void postUpdate() { updateFlag.store(1); }
     virtual int32_t onKeyDown(VstKeyCode& keyCode) {
         (void)keyCode;
         return -1;
@@ -52,5 +51,5 @@ protected:
 
     AudioEffect* effect = nullptr;
     void* systemWindow = nullptr;
-    int32_t updateFlag = 0;
+    std::atomic<int32_t> updateFlag = 0;
 };

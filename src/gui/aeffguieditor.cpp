@@ -3,7 +3,7 @@
 #include "gui/cframe.h"
 #include "shell/audioeffect.h"
 
-int32_t AEffGUIEditor::knobMode = 0;
+std::atomic<int32_t> AEffGUIEditor::knobMode = 0;
 
 namespace {
 // Sleep of the pump between full passes, and how far a full pass pushes the next one.
@@ -48,7 +48,7 @@ int32_t AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) {
 }
 
 int32_t AEffGUIEditor::setKnobMode(int32_t val) {
-    knobMode = val;
+    knobMode.store(val);
     return 1;
 }
 

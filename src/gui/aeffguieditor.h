@@ -4,6 +4,7 @@
 
 #include "gui/aeffeditor.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace VSTGUI {
@@ -11,7 +12,15 @@ class CFrame;
 }
 
 // Registers itself as the effect's editor at construction; the effect owns it. The derived
-// editor creates the frame in open and destroys it in close. Editor thread only; never throws.
+// editor creates the frame in open and destroys it in close.
+//
+// Threads. The editor's thread is the one that opens it: open, close, idle, the key and wheel
+// requests, draw and doIdleStuff run there, and only there is the frame, a view or a window
+// touched. postUpdate and setParameter may come on any thread and only set atomics; the knob
+// mode is a process-wide atomic. A host may re-enter the editor from inside audioMasterIdle
+// (doIdleStuff): idle then returns at once, and a close there lets go of the frame, which
+// stays alive until the tracking loop under it has left (see CControl::trackingIdle). Never
+// throws.
 class AEffGUIEditor : public AEffEditor {
 public:
     explicit AEffGUIEditor(AudioEffect* effect);
@@ -32,7 +41,7 @@ public:
     int32_t setKnobMode(int32_t val) override;
     bool onWheel(float distance) override;
 
-    // A parameter changed: only posts an update.
+    // A parameter changed, on any thread: only posts an update.
     virtual void setParameter(int32_t index, float value);
     // Redraws the whole frame into its window; rect is not used.
     virtual void draw(ERect* rect);
@@ -42,7 +51,7 @@ public:
 
     VSTGUI::CFrame* getFrame() const { return frame; }
     AudioEffect* getEffect() const { return effect; }
-    static int32_t getKnobMode() { return knobMode; }
+    static int32_t getKnobMode() { return knobMode.load(); }
 
 protected:
     ERect rect{};
@@ -50,5 +59,5 @@ protected:
     uint32_t lastTicks = 0;
     bool inIdle = false;
 
-    static int32_t knobMode;
+    static std::atomic<int32_t> knobMode;
 };

@@ -36,6 +36,11 @@ void CControl::doIdleStuff() {
     if (auto* editor = static_cast<AEffGUIEditor*>(parentFrame->getEditor())) editor->doIdleStuff();
 }
 
+bool CControl::trackingIdle() {
+    doIdleStuff();
+    return !parentFrame || !parentFrame->isReleasedByEditor();
+}
+
 void CControl::setValue(float v) {
     value = v;
 }
@@ -101,13 +106,6 @@ void CControl::bounceValue() {
         value = vmax;
     else if (value < vmin)
         value = vmin;
-}
-
-int32_t CControl::truncate(double x) {
-    if (!(x == x)) return 0;
-    if (x >= 2147483647.0) return INT32_MAX;
-    if (x <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(x);
 }
 
 void CControl::notifyChange(CDrawContext* context) {

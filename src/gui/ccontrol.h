@@ -36,6 +36,11 @@ public:
 
     // Lets the editor redraw and the host idle while a tracking loop runs.
     virtual void doIdleStuff();
+    // One idle pass of a tracking loop: doIdleStuff, then false when the host closed the editor
+    // (or made it open a new frame) from inside its idle. The loop must then leave at once and
+    // send the host nothing more, not even the end of its edit; the control itself stays valid
+    // until the click that started the loop returns.
+    bool trackingIdle();
     // Stores v unchanged: no clamping, no notification.
     virtual void setValue(float v);
     virtual float getValue();
@@ -70,8 +75,6 @@ protected:
     // The edit bracket around a drag, sent to the effect through the frame's editor.
     void beginEdit();
     void endEdit();
-    // Truncation toward zero that saturates to the int32 range; NaN gives 0.
-    static int32_t truncate(double x);
 
     CControlListener* listener;
     int32_t tag;

@@ -1,5 +1,7 @@
 #include "gui/cdrawcontext.h"
 
+#include <atomic>
+
 namespace VSTGUI {
 
 namespace platform = quorvane::platform;
@@ -16,7 +18,8 @@ constexpr FontEntry kFontTable[kNumFonts] = {{12, "Arial"}, {18, "Arial"}, {14, 
 constexpr int32_t kSwissVariablePitch = 34;
 constexpr int32_t kDecorativeDefaultPitch = 80;
 
-bool swappedButtons = false;
+// Process-wide: every editor thread reads it, the first frame window writes it.
+std::atomic<bool> swappedButtons = false;
 
 platform::Point toPoint(const CPoint& p) {
     return {p.h, p.v};
@@ -126,10 +129,11 @@ void CDrawContext::getMouseLocation(CPoint& point) const {
 
 int32_t getMouseButtons() {
     const uint32_t physical = platform::physicalButtons();
+    const bool swapped = swappedButtons.load();
     int32_t buttons = 0;
-    if (physical & 1u) buttons |= swappedButtons ? kRButton : kLButton;
+    if (physical & 1u) buttons |= swapped ? kRButton : kLButton;
     if (physical & 2u) buttons |= kMButton;
-    if (physical & 4u) buttons |= swappedButtons ? kLButton : kRButton;
+    if (physical & 4u) buttons |= swapped ? kLButton : kRButton;
     if (physical & 8u) buttons |= kShift;
     if (physical & 16u) buttons |= kControl;
     if (physical & 32u) buttons |= kAlt;
@@ -137,10 +141,10 @@ int32_t getMouseButtons() {
 }
 
 void setMouseButtonsSwapped(bool swapped) {
-    swappedButtons = swapped;
+    swappedButtons.store(swapped);
 }
 bool getMouseButtonsSwapped() {
-    return swappedButtons;
+    return swappedButtons.load();
 }
 
 } // namespace VSTGUI

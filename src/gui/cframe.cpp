@@ -1,7 +1,9 @@
 #include "gui/cframe.h"
 
+#include "gui/aeffguieditor.h"
 #include "gui/cbitmap.h"
 
+#include <atomic>
 #include <new>
 
 namespace VSTGUI {
@@ -11,9 +13,27 @@ namespace platform = quorvane::platform;
 namespace {
 // Entries the view list grows by.
 constexpr int32_t kViewListStep = 20;
-// Frame windows open in the process; the first one reads the swapped-buttons setting.
-int32_t windowUseCount = 0;
+// Frame windows open in the process, on any editor thread; the first one reads the
+// swapped-buttons setting.
+std::atomic<int32_t> windowUseCount = 0;
+
+// Keeps a view (or the frame itself) alive for the length of a call in which the host may close
+// the editor: the last forget, if it comes from here, is the last thing the call does.
+class Hold {
+public:
+    explicit Hold(CView* view) : view(view) { view->remember(); }
+    ~Hold() { view->forget(); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+private:
+    CView* view;
+};
 } // namespace
+
+CFrame::WindowContext::WindowContext(CFrame& frame)
+    : device(frame.window ? frame.window->openDevice() : nullptr),
+      context(&frame, device.get(), frame.window.get()) {}
 
 CFrame::CFrame(const CRect& size, void* systemWindow, void* editor)
     : CView(size), editor(editor), systemWindow(systemWindow) {
@@ -31,7 +51,7 @@ CFrame::~CFrame() {
 
 bool CFrame::initFrame(void* parent) {
     // register: the first frame window of the process reads the button setting
-    if (++windowUseCount == 1) setMouseButtonsSwapped(platform::buttonsSwapped());
+    if (windowUseCount.fetch_add(1) == 0) setMouseButtonsSwapped(platform::buttonsSwapped());
     // create the child window and let it deliver drops
     window = platform::createChildWindow(parent, size.width(), size.height(), &events);
     if (window) dropRegistered = window->setDropEnabled(true);
@@ -41,11 +61,12 @@ bool CFrame::initFrame(void* parent) {
 void CFrame::closeWindow() {
     if (!window) return;
     window.reset();
-    --windowUseCount;
+    windowUseCount.fetch_sub(1);
 }
 
-std::unique_ptr<platform::Device> CFrame::openWindowDevice() {
-    return window ? window->openDevice() : nullptr;
+bool CFrame::isReleasedByEditor() const {
+    auto* owner = static_cast<AEffGUIEditor*>(editor);
+    return owner && owner->getFrame() != this;
 }
 
 void CFrame::draw(CDrawContext* context) {
@@ -67,6 +88,8 @@ void CFrame::drawRect(CDrawContext* context, const CRect& updateRect) {
 }
 
 void CFrame::mouse(CDrawContext* context, CPoint& where) {
+    // a closed editor takes no clicks
+    if (isReleasedByEditor()) return;
     // the focus view still holds the focus while it is told that it loses it
     if (focusView) {
         focusView->looseFocus(nullptr);
@@ -76,7 +99,10 @@ void CFrame::mouse(CDrawContext* context, CPoint& where) {
     for (int32_t i = viewCount - 1; i >= 0; i--) {
         CView* view = views[i];
         if (view->getMouseEnabled() && view->hitTest(where, buttons)) {
-            // a tracking loop may run in there: its idle passes must not start another click
+            // a tracking loop may run in there: its idle passes must not start another click,
+            // and a close in the host's idle must not free the frame or the view under it
+            Hold holdFrame(this);
+            Hold holdView(view);
             bool outer = inMouse;
             inMouse = true;
             view->mouse(context, where);
@@ -135,9 +161,8 @@ bool CFrame::onWheel(CDrawContext* context, const CPoint& where, float distance)
     CPoint location;
     getCurrentLocation(location);
     if (context) return target->onWheel(context, location, distance);
-    std::unique_ptr<platform::Device> device = openWindowDevice();
-    CDrawContext own(this, device.get(), window.get());
-    return target->onWheel(&own, location, distance);
+    WindowContext own(*this);
+    return target->onWheel(&own.context, location, distance);
 }
 
 void* CFrame::getEditor() {
@@ -215,20 +240,18 @@ CView* CFrame::getView(int32_t index) {
 
 void CFrame::draw(CView* view) {
     CView* target = (view && isChild(view)) ? view : this;
-    std::unique_ptr<platform::Device> device = openWindowDevice();
-    if (!device) return;
-    CDrawContext context(this, device.get(), window.get());
-    target->draw(&context);
+    WindowContext own(*this);
+    if (own.device) target->draw(&own.context);
 }
 
 void CFrame::idle() {
+    // the events delivered here may close the editor: the frame then goes when idle returns
+    Hold hold(this);
     if (window && !inMouse) window->dispatchPendingEvents();
-    if (!openFlag || firstDraw) return;
+    if (!openFlag || firstDraw || isReleasedByEditor()) return;
     if (!isSomethingDirty()) return;
-    std::unique_ptr<platform::Device> device = openWindowDevice();
-    if (!device) return;
-    CDrawContext context(this, device.get(), window.get());
-    update(&context);
+    WindowContext own(*this);
+    if (own.device) update(&own.context);
 }
 
 bool CFrame::isSomethingDirty() {
@@ -279,10 +302,9 @@ void CFrame::Events::onPaint(platform::Device& device, const platform::Rect& rec
 void CFrame::Events::onButtonDown(platform::Point where, int32_t button) {
     (void)button;
     try {
-        std::unique_ptr<platform::Device> device = frame.openWindowDevice();
-        CDrawContext context(&frame, device.get(), frame.window.get());
+        WindowContext own(frame);
         CPoint point{where.x, where.y};
-        frame.mouse(&context, point);
+        frame.mouse(&own.context, point);
     } catch (...) {
     }
 }
@@ -294,6 +316,7 @@ void CFrame::Events::onDestroyed() {
 
 bool CFrame::Events::onDrop(void** items, int32_t count, int32_t type, platform::Point where) {
     try {
+        if (frame.isReleasedByEditor()) return false;
         CPoint point{where.x, where.y};
         return frame.onDrop(items, count, type, point);
     } catch (...) {

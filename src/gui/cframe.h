@@ -12,7 +12,9 @@ class CBitmap;
 
 // Holds one reference of every view in its list (released when they are removed with forget or
 // when the frame is destroyed) and one of its background. Owns its window. Editor thread only;
-// never throws. The list grows in steps of 20 entries.
+// never throws. The list grows in steps of 20 entries. While it delivers window events or a
+// click it holds a reference of itself (and of the clicked view), so that an editor closed
+// from inside the host's idle frees them only when that call returns.
 class CFrame : public CView {
 public:
     // editor is the AEffGUIEditor that owns the frame; with a parent window the frame opens its
@@ -72,6 +74,9 @@ public:
     // Stores view, then tells the previous focus view (if any) that it lost the focus.
     void setFocusView(CView* view);
     CView* getFocusView() const { return focusView; }
+    // True once the editor that made the frame has let go of it (closed, or opened a new frame):
+    // the frame then takes no clicks or drops and draws nothing in its idle pass.
+    bool isReleasedByEditor() const;
     // The number of entries the view list has room for.
     int32_t getViewCapacity() const { return viewCapacity; }
     quorvane::platform::Window* getWindow() const { return window.get(); }
@@ -96,8 +101,14 @@ private:
     // Asks the focus view, then every view from the last added, whether enabled or not; the first
     // answer other than -1, else -1. handler is onKeyDown or onKeyUp.
     int32_t dispatchKey(int32_t (CView::*handler)(VstKeyCode&), VstKeyCode& keyCode);
-    // A device drawing straight into the window; null without a window.
-    std::unique_ptr<quorvane::platform::Device> openWindowDevice();
+    // A drawing context on a device that draws straight into the window; without a window the
+    // device is null and the context draws nothing.
+    struct WindowContext {
+        explicit WindowContext(CFrame& frame);
+        std::unique_ptr<quorvane::platform::Device> device;
+        CDrawContext context;
+    };
+
     void closeWindow();
 
     void* editor;

@@ -3,6 +3,7 @@
 #include "gui/cbitmap.h"
 #include "gui/cframe.h"
 #include "gui/coffscreencontext.h"
+#include "shell/saturatingtruncate.h"
 
 #include <new>
 
@@ -59,11 +60,11 @@ CRect CSlider::handleRect() const {
     // compute: the handle's top follows 1 - value along the travel
     // (sums in double so that a value far outside 0 .. 1 saturates instead of wrapping around)
     float f = 1.0f - value;
-    int32_t top = truncate(offsetHandle.v +
-                           static_cast<double>(truncate(static_cast<float>(rangeHandle) * f)));
+    int32_t top = saturatingTruncate(offsetHandle.v + static_cast<double>(saturatingTruncate(
+                                                          static_cast<float>(rangeHandle) * f)));
     // clamp: keep the handle inside the travel
     if (top < minTmp) top = minTmp;
-    int32_t bottom = truncate(static_cast<double>(top) + heightOfSlider);
+    int32_t bottom = saturatingTruncate(static_cast<double>(top) + heightOfSlider);
     if (bottom > maxTmp) bottom = maxTmp;
     return CRect{offsetHandle.h, top, offsetHandle.h + widthOfSlider, bottom};
 }
@@ -106,11 +107,11 @@ void CSlider::mouse(CDrawContext* context, CPoint& where) {
     } else {
         // only a click on the handle starts a drag, which keeps the grip point
         int32_t left = offsetHandle.h + size.left;
-        int32_t top = truncate(
-            static_cast<double>(truncate(static_cast<float>(rangeHandle) * (1.0f - value))) +
-            offsetHandle.v + size.top);
+        int32_t top = saturatingTruncate(static_cast<double>(saturatingTruncate(
+                                             static_cast<float>(rangeHandle) * (1.0f - value))) +
+                                         offsetHandle.v + size.top);
         CRect rect{left, top, left + widthOfSlider,
-                   truncate(static_cast<double>(top) + heightOfSlider)};
+                   saturatingTruncate(static_cast<double>(top) + heightOfSlider)};
         if (!rect.pointInside(where)) return;
         delta += where.v - top;
     }
@@ -137,9 +138,9 @@ void CSlider::track(CDrawContext* context, CPoint& where, int32_t delta, int32_t
         // clamp and notify
         bounceValue();
         notifyChange(context);
-        // poll and idle
+        // poll and idle; a host that closed the editor meanwhile hears nothing more
         if (context) context->getMouseLocation(where);
-        doIdleStuff();
+        if (!trackingIdle()) return;
     }
     endEdit();
 }

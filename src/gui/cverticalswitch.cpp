@@ -1,6 +1,7 @@
 #include "gui/cverticalswitch.h"
 
 #include "gui/cbitmap.h"
+#include "shell/saturatingtruncate.h"
 
 namespace VSTGUI {
 
@@ -15,9 +16,9 @@ CVerticalSwitch::CVerticalSwitch(const CRect& size, CControlListener* listener, 
 void CVerticalSwitch::draw(CDrawContext* context) {
     if (background && context) {
         // the images are always taken from x = 0 of the bitmap
-        int32_t k = truncate(static_cast<float>(iMaxPositions - 1) * value + 0.5f);
+        int32_t k = saturatingTruncate(static_cast<float>(iMaxPositions - 1) * value + 0.5f);
         // a value far outside 0 .. 1 points far outside the bitmap, never back into it
-        CPoint where{0, truncate(static_cast<double>(k) * heightOfOneImage)};
+        CPoint where{0, saturatingTruncate(static_cast<double>(k) * heightOfOneImage)};
         background->draw(context, size, where, getTransparency());
     }
     setDirty(false);
@@ -27,7 +28,7 @@ float CVerticalSwitch::valueAt(int32_t y) const {
     // a single position has nothing to choose from: it is always 0
     if (iMaxPositions <= 1) return 0.0f;
     double coef = static_cast<double>(heightOfOneImage) / static_cast<double>(iMaxPositions);
-    int32_t k = truncate(static_cast<double>(y - size.top) / coef);
+    int32_t k = saturatingTruncate(static_cast<double>(y - size.top) / coef);
     float v = static_cast<float>(k) / static_cast<float>(iMaxPositions - 1);
     if (v > 1.0f)
         v = 1.0f;
@@ -46,11 +47,11 @@ void CVerticalSwitch::mouse(CDrawContext* context, CPoint& where) {
     }
     beginEdit();
     do {
-        // compute, notify, poll and idle
+        // compute, notify, poll and idle; a host that closed the editor meanwhile hears nothing
         value = valueAt(where.v);
         notifyChange(context);
         if (context) context->getMouseLocation(where);
-        doIdleStuff();
+        if (!trackingIdle()) return;
     } while (getMouseButtons() == buttons);
     endEdit();
 }

@@ -1,6 +1,7 @@
 #include "gui/cvumeter.h"
 
 #include "gui/cbitmap.h"
+#include "shell/saturatingtruncate.h"
 
 #include <utility>
 
@@ -47,16 +48,16 @@ void CVuMeter::draw(CDrawContext* context) {
     CPoint pointOn{0, 0};
     CPoint pointOff{0, 0};
     if (style & kHorizontal) {
-        int32_t lit = truncate(shown * leds + 0.5f);
-        int32_t x =
-            truncate(static_cast<float>(lit) / leds * static_cast<float>(onBitmap->getWidth()));
+        int32_t lit = saturatingTruncate(shown * leds + 0.5f);
+        int32_t x = saturatingTruncate(static_cast<float>(lit) / leds *
+                                       static_cast<float>(onBitmap->getWidth()));
         rectOff.left = rectOn.left + x;
         rectOn.right = rectOn.left + x;
         pointOff = CPoint{x, 0};
     } else {
-        int32_t lit = truncate((getMax() - shown) * leds + 0.5f);
-        int32_t y =
-            truncate(static_cast<float>(lit) / leds * static_cast<float>(onBitmap->getHeight()));
+        int32_t lit = saturatingTruncate((getMax() - shown) * leds + 0.5f);
+        int32_t y = saturatingTruncate(static_cast<float>(lit) / leds *
+                                       static_cast<float>(onBitmap->getHeight()));
         rectOff.bottom = rectOff.top + y;
         rectOn.top = rectOff.top + y;
         pointOn = CPoint{0, y};

@@ -19,18 +19,21 @@ AudioEffect* objectOf(AEffect* e) {
 
 intptr_t VSTCALLBACK dispatchEntry(AEffect* e, int32_t opcode, int32_t index, intptr_t value,
                                    void* ptr, float opt) noexcept {
+    AudioEffect* effect = objectOf(e);
+    intptr_t answer = 0;
+    effect->enterEntry();
     try {
-        AudioEffect* effect = objectOf(e);
-        if (opcode == effClose) {
-            // The record lies inside the object: the host must not use it afterwards.
-            effect->dispatcher(opcode, index, value, ptr, opt);
-            delete effect;
-            return 1;
-        }
-        return effect->dispatcher(opcode, index, value, ptr, opt);
+        answer = effect->dispatcher(opcode, index, value, ptr, opt);
     } catch (...) {
-        return 0;
+        answer = 0;
     }
+    if (opcode == effClose) {
+        // The record lies inside the object: the host must not use it afterwards.
+        effect->beginClose();
+        answer = 1;
+    }
+    if (effect->leaveEntry()) delete effect;
+    return answer;
 }
 
 void VSTCALLBACK processEntry(AEffect* e, float** inputs, float** outputs,
@@ -80,13 +83,6 @@ bool isTextOpcode(int32_t opcode) {
 
 } // namespace
 
-int32_t saturatingTruncate(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
-}
-
 // ---------------------------------------------------------------------------------------------
 
 AudioEffect::AudioEffect(audioMasterCallback audioMaster, int32_t numPrograms, int32_t numParams)
@@ -116,6 +112,12 @@ AudioEffect::~AudioEffect() {
 void AudioEffect::setEditor(AEffEditor* newEditor) {
     editor = newEditor;
     setFlag(effFlagsHasEditor, newEditor != nullptr);
+}
+
+void AudioEffect::beginClose() noexcept {
+    // a tracking loop that is still running notices the close and leaves
+    if (editor) editor->close();
+    closing.store(true);
 }
 
 void AudioEffect::setFlag(int32_t flag, bool state) {

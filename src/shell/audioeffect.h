@@ -2,9 +2,20 @@
 // Base effect: owns the record the host holds, the host callback, the counts and the editor.
 
 #include "shell/aeffect.h"
+#include "shell/saturatingtruncate.h"
+
+#include <atomic>
 
 class AEffEditor;
 
+// Threads. The host calls process and processReplacing on its audio thread, setParameter and
+// getParameter on any thread (automation, audio, the editor's), and the dispatcher on threads
+// of its choice, re-entering it from inside its own callbacks. What the audio thread shares with
+// the others is lock-free: parameter values, the current program number, the sample rate and
+// the block size are atomics. Dispatcher calls count themselves in `entries`: an effClose that
+// arrives while another call is still running (a host closing the instance from inside
+// audioMasterIdle during a drag) closes the editor at once and leaves the destruction to the
+// outermost call when it returns.
 class AudioEffect {
 public:
     // Fills the record; the object must be created with new (effClose deletes it).
@@ -67,21 +78,29 @@ public:
     void setEditor(AEffEditor* newEditor);
     AEffEditor* getEditorPointer() const { return editor; }
 
+    // The record's dispatcher entry brackets every call with these. leaveEntry answers true when
+    // the effect was closed and this was the last call still running: the caller then deletes it.
+    void enterEntry() { entries.fetch_add(1); }
+    bool leaveEntry() { return entries.fetch_sub(1) == 1 && closing.load(); }
+    // effClose: closes the editor and marks the effect for destruction.
+    void beginClose() noexcept;
+
 protected:
     void setFlag(int32_t flag, bool state);
     // The host request behind every wrapper; 0 without a callback.
     intptr_t callHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f);
 
-    float sampleRate;
+    std::atomic<float> sampleRate;
     AEffEditor* editor;
     audioMasterCallback audioMaster;
     int32_t numPrograms;
     int32_t numParams;
-    int32_t curProgram;
-    int32_t blockSize;
+    std::atomic<int32_t> curProgram;
+    std::atomic<int32_t> blockSize;
     AEffect cEffect;
-};
 
-// Float to integer conversions that saturate to the int32 range, NaN giving 0.
-int32_t saturatingTruncate(double value);
+private:
+    std::atomic<int32_t> entries{0};
+    std::atomic<bool> closing{false};
+};

@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 namespace editortest {
@@ -39,9 +40,17 @@ inline std::vector<HostRequest>& hostRequests() {
     return requests;
 }
 
+// What the host does inside audioMasterIdle (a host pumping its own events there); nothing
+// when empty.
+inline std::function<void(AEffect*)>& onHostIdle() {
+    static std::function<void(AEffect*)> hook;
+    return hook;
+}
+
 inline intptr_t VSTCALLBACK recordingHost(AEffect* effect, int32_t opcode, int32_t index, intptr_t,
                                           void*, float opt) {
     if (effect) hostRequests().push_back({opcode, index, opt});
+    if (opcode == audioMasterIdle && onHostIdle()) onHostIdle()(effect);
     if (opcode == audioMasterVersion) return 2400;
     if (opcode == audioMasterGetSampleRate) return 44100;
     return 0;
@@ -112,6 +121,7 @@ protected:
         ASSERT_NE(effect, nullptr);
     }
     void TearDown() override {
+        onHostIdle() = nullptr;
         if (effect) dispatch(effClose);
         hostRequests().clear();
     }
