@@ -2,7 +2,8 @@
 # make test   build everything and run every test
 # make bench  build and run the benchmarks
 # make sanitize  build and run every test with the address and undefined-behaviour sanitizers
-.PHONY: all deps configure build test demo bench sanitize format clean
+# make tsan   build the multi-threaded tests with the thread sanitizer and run them
+.PHONY: all deps configure build test demo bench sanitize tsan format clean
 
 BUILD := build
 TOOL := $(BUILD)/quorvane
@@ -34,11 +35,16 @@ sanitize: deps
 	cmake --build --preset sanitize
 	ctest --preset sanitize
 
+tsan: deps
+	@cmake --preset tsan >/dev/null
+	cmake --build --preset tsan
+	ctest --preset tsan
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) build-sanitize
+	rm -rf $(BUILD) build-sanitize build-tsan
 
 # make bitmaps   redraw resources/bmp/*.bmp with the generator in resources/
 .PHONY: bitmaps

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
+#include <malloc.h>
 #include <string>
 #include <vector>
 
@@ -165,4 +167,20 @@ TEST_F(Effect, FrequencyAndTimeTexts) {
     EXPECT_STREQ(text, "Huge!");
     effect.long2string(-42, text);
     EXPECT_STREQ(text, "    -42");
+}
+
+TEST_F(Effect, AnAbsurdBlockSizeIsAnsweredWithBoundedMemory) {
+    AEffect* record = (new ADelayEdit(recordingHost))->getAeffect();
+    std::vector<float> in(20000, 0.25f);
+    float* io[2] = {in.data(), in.data()};
+    record->processReplacing(record, io, io, 4096);
+    const size_t heap = mallinfo2().uordblks;
+    for (intptr_t size : {intptr_t(1) << 28, intptr_t(INT32_MAX), intptr_t(1) << 40}) {
+        record->dispatcher(record, effSetBlockSize, 0, size, nullptr, 0.0f);
+        record->dispatcher(record, effMainsChanged, 0, 1, nullptr, 0.0f);
+        record->processReplacing(record, io, io, 20000);
+    }
+    // two staging buffers of at most 8192 samples each, and nothing else
+    EXPECT_LE(mallinfo2().uordblks, heap + 2 * 8192 * sizeof(float));
+    EXPECT_EQ(record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f), 1);
 }
