@@ -104,8 +104,8 @@ TEST(X11Reentry, AHostClosingFromItsIdleDuringASliderDragHearsNothingMore) {
         user.join();
         idleFor(std::chrono::milliseconds(100));
 
-        // begin edit, at least one change, the idle that closed; then nothing at all
-        ASSERT_GE(host.closedAt, 3u);
+        // begin edit, any changes, the idle that closed; then nothing at all
+        ASSERT_GE(host.closedAt, 2u);
         EXPECT_EQ(host.requests.size(), host.closedAt);
         EXPECT_EQ(host.requests.front(), audioMasterBeginEdit);
         EXPECT_EQ(host.requests.back(), audioMasterIdle);
