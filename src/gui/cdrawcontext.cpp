@@ -127,12 +127,12 @@ void CDrawContext::getMouseLocation(CPoint& point) const {
 int32_t getMouseButtons() {
     const uint32_t physical = platform::physicalButtons();
     int32_t buttons = 0;
-    if (physical & 1u) buttons |= swappedButtons ? kRButton : kLButton;
-    if (physical & 2u) buttons |= kMButton;
-    if (physical & 4u) buttons |= swappedButtons ? kLButton : kRButton;
-    if (physical & 8u) buttons |= kShift;
-    if (physical & 16u) buttons |= kControl;
-    if (physical & 32u) buttons |= kAlt;
+    if (physical & platform::kButtonLeft) buttons |= swappedButtons ? kRButton : kLButton;
+    if (physical & platform::kButtonMiddle) buttons |= kMButton;
+    if (physical & platform::kButtonRight) buttons |= swappedButtons ? kLButton : kRButton;
+    if (physical & platform::kModifierShift) buttons |= kShift;
+    if (physical & platform::kModifierControl) buttons |= kControl;
+    if (physical & platform::kModifierAlt) buttons |= kAlt;
     return buttons;
 }
 

@@ -26,6 +26,15 @@ struct Rect {
 using Colour = uint32_t;
 
 enum class PenStyle { kSolid, kDotted };
+
+// The bits of physicalButtons(): the physical buttons as they sit under the hand (not swapped)
+// and the modifier keys held.
+inline constexpr uint32_t kButtonLeft = 1;
+inline constexpr uint32_t kButtonMiddle = 2;
+inline constexpr uint32_t kButtonRight = 4;
+inline constexpr uint32_t kModifierShift = 8;
+inline constexpr uint32_t kModifierControl = 16;
+inline constexpr uint32_t kModifierAlt = 32;
 enum class TextAlign { kLeft, kCenter, kRight };
 
 // A font request. Sizes are character (em) heights in pixels.
@@ -140,7 +149,7 @@ std::unique_ptr<Offscreen> createOffscreen(const Window* reference, int32_t widt
 // The bitmap resource with this id (low 16 bits used), or null when there is none.
 std::unique_ptr<Image> loadBitmap(int32_t id);
 
-// Physical button bits (unswapped): left 1, middle 2, right 4, shift 8, control 16, alt 32.
+// The physical buttons down and modifier keys held now, as kButton* and kModifier* bits.
 uint32_t physicalButtons();
 // The user's swapped-buttons setting (primary button on the right).
 bool buttonsSwapped();
