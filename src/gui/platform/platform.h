@@ -1,7 +1,8 @@
 #pragma once
 // The only door from the toolkit to a platform. Exactly one back end (headless, X11, Win32) is
 // linked into a binary and implements everything declared here; the toolkit includes this header
-// and never a back-end header. Everything runs on the editor's thread; nothing here throws.
+// and never a back-end header. Everything runs on an editor's thread (each editor may have its
+// own); nothing here throws.
 
 #include <cstdint>
 #include <memory>

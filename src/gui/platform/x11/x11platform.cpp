@@ -11,8 +11,9 @@ namespace quorvane::platform {
 
 namespace {
 
-// A connection for a question asked while no window is open: the first open window's
-// connection, or a short-lived one of its own.
+// A connection for a question about the input: that of the calling thread's first open window
+// (a connection is only ever used on the thread of its window), or a short-lived one of its own
+// while the thread has none.
 class AnyConnection {
 public:
     AnyConnection() {
@@ -92,6 +93,7 @@ void sleepMilliseconds(uint32_t ms) {
 }
 
 bool runOnePendingRepaint() {
+    // the calling thread's windows only: every window is painted on the thread that owns it
     // a copy: a paint may open or close windows
     const std::vector<x11::X11Window*> windows = x11::X11Window::openWindows();
     for (x11::X11Window* window : windows) {
