@@ -128,8 +128,10 @@ public:
     virtual int32_t height() const = 0;
     // Screen position of the window's top-left corner.
     virtual Point screenOrigin() const = 0;
-    // A device for drawing into the window outside a paint; what it drew is shown at the
-    // latest when it is destroyed. The window must outlive it.
+    // A device for drawing into the window outside a paint. What it drew is on the screen
+    // before the next physicalButtons, pointerScreenPosition, sleepMilliseconds or
+    // runOnePendingRepaint call on its thread returns, and at the latest when it is destroyed.
+    // The window must outlive it.
     virtual std::unique_ptr<Device> openDevice() = 0;
     // Starts (true) or stops (false) delivering drops to the events' onDrop; answers success.
     virtual bool setDropEnabled(bool enabled) = 0;

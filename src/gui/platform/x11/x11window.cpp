@@ -47,20 +47,50 @@ Registry& registry() {
     return r;
 }
 
-// Draws into the window's pixels and shows what it drew (and the area it was opened for) when
-// it is destroyed.
+// Draws into the window's pixels. What it drew goes to the screen whenever the toolkit asks for
+// input or waits (presentOpenDevices), as a drag loop does between two pictures, and when it is
+// destroyed, together with the area it was opened for. Devices open on a thread are chained
+// from that thread's newest one, without allocating.
+class WindowDevice;
+thread_local WindowDevice* newestDevice = nullptr;
+
 class WindowDevice final : public raster::RasterDevice {
 public:
     WindowDevice(X11Window& window, raster::PixelBuffer& pixels, platform::Rect area = {})
-        : RasterDevice(pixels), window_(window), area_(area) {}
-    ~WindowDevice() override { window_.present(raster::unite(damage(), area_)); }
+        : RasterDevice(pixels), window_(window), area_(area), older_(newestDevice) {
+        if (older_) older_->newer_ = this;
+        newestDevice = this;
+    }
+    ~WindowDevice() override {
+        if (newer_)
+            newer_->older_ = older_;
+        else
+            newestDevice = older_;
+        if (older_) older_->newer_ = newer_;
+        window_.present(raster::unite(takeDamage(), area_));
+    }
+    WindowDevice(const WindowDevice&) = delete;
+    WindowDevice& operator=(const WindowDevice&) = delete;
+
+    void presentDamage() {
+        const platform::Rect damage = takeDamage();
+        if (damage.left < damage.right && damage.top < damage.bottom) window_.present(damage);
+    }
+    WindowDevice* older() const { return older_; }
 
 private:
     X11Window& window_;
     platform::Rect area_;
+    WindowDevice* older_;
+    WindowDevice* newer_ = nullptr;
 };
 
 } // namespace
+
+void X11Window::presentOpenDevices() {
+    for (WindowDevice* device = newestDevice; device; device = device->older())
+        device->presentDamage();
+}
 
 std::vector<X11Window*> X11Window::openWindows() {
     Registry& r = registry();

@@ -50,6 +50,10 @@ public:
     bool sharedMemory() const;
     const raster::PixelBuffer& pixels() const { return pixels_; }
 
+    // Puts on the screen what the devices open on the calling thread drew since they last did.
+    // The input queries, sleeps and pending repaints call it, so a drag loop's pictures show
+    // before it looks at the pointer again.
+    static void presentOpenDevices();
     // Marks every window on display dead once its connection broke.
     static void connectionBroke(Display* display);
 
