@@ -40,7 +40,8 @@ unsigned childCount(Display* display, ::Window window) {
 
 // One host window with its editor thread. Each round opens the editor, idles it, plays a drag
 // over the slider and a click on a lamp switch with real input, idles it through the tracking
-// loops the input starts, and closes it.
+// loops the input starts, and closes it; every other round the host destroys its window under
+// the open editor first, so that the editor's requests fail on the server.
 struct EditorThread {
     int top;
     int rounds = 0;
@@ -52,7 +53,6 @@ struct EditorThread {
         ::Window parent = makeHostWindow(host, 0, top, kWidth, kHeight);
         AEffect* effect = Module::get().entry("main")(threadSafeHost);
         if (!effect) return;
-        void* handle = reinterpret_cast<void*>(uintptr_t(parent));
         auto idle = [&](int times) {
             for (int i = 0; i < times; i++) {
                 dispatch(effect, effEditIdle);
@@ -60,7 +60,8 @@ struct EditorThread {
             }
         };
         while (std::chrono::steady_clock::now() < end) {
-            if (dispatch(effect, effEditOpen, 0, 0, handle) == 1) ++opened;
+            if (dispatch(effect, effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(parent))))
+                ++opened;
             idle(3);
             // a drag up the slider and a click on a lamp, each over before the editor sees it
             movePointer(host, 831, top + 160);
@@ -72,6 +73,13 @@ struct EditorThread {
             pressButton(host, 1, true);
             pressButton(host, 1, false);
             idle(4);
+            if (rounds % 2 == 1) {
+                XDestroyWindow(host, parent);
+                XSync(host, False);
+                effect->setParameter(effect, 0, float(rounds % 10) / 10.0f);
+                idle(2);
+                parent = makeHostWindow(host, 0, top, kWidth, kHeight);
+            }
             dispatch(effect, effEditClose);
             ++rounds;
         }
@@ -86,6 +94,12 @@ struct EditorThread {
 
 TEST(X11Threads, TwoEditorsOnTwoThreadsOpenDragAndCloseSideBySide) {
     ASSERT_NE(Module::get().handle(), nullptr) << dlerror();
+    // the host's own handler: no error of the editors' requests may reach it
+    static std::atomic<int> hostErrors{0};
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) {
+        ++hostErrors;
+        return 0;
+    });
     beginEdits = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(4);
     EditorThread editors[2] = {{0}, {300}};
@@ -100,6 +114,8 @@ TEST(X11Threads, TwoEditorsOnTwoThreadsOpenDragAndCloseSideBySide) {
     }
     // the panels took input: at least some of the gestures reached a control
     EXPECT_GT(beginEdits.load(), 0);
+    EXPECT_EQ(hostErrors.load(), 0);
+    XSetErrorHandler(previous);
 }
 
 } // namespace quorvane::x11test

@@ -98,9 +98,9 @@ void sleepMilliseconds(uint32_t ms) {
 }
 
 bool runOnePendingRepaint() {
-    // the calling thread's windows only: every window is painted on the thread that owns it
     x11::X11Window::presentOpenDevices();
-    // a copy: a paint may open or close windows
+    // the calling thread's windows only, as a copy: every window is painted on the thread that
+    // owns it, and a paint may open or close windows
     const std::vector<x11::X11Window*> windows = x11::X11Window::openWindows();
     for (x11::X11Window* window : windows) {
         if (window->paintOnePending()) return true;

@@ -57,7 +57,7 @@ thread_local WindowDevice* newestDevice = nullptr;
 class WindowDevice final : public raster::RasterDevice {
 public:
     WindowDevice(X11Window& window, raster::PixelBuffer& pixels, platform::Rect area = {})
-        : RasterDevice(pixels), window_(window), area_(area), older_(newestDevice) {
+        : RasterDevice(pixels), window_(&window), area_(area), older_(newestDevice) {
         if (older_) older_->newer_ = this;
         newestDevice = this;
     }
@@ -67,19 +67,24 @@ public:
         else
             newestDevice = older_;
         if (older_) older_->newer_ = newer_;
-        window_.present(raster::unite(takeDamage(), area_));
+        if (window_) window_->present(raster::unite(takeDamage(), area_));
     }
     WindowDevice(const WindowDevice&) = delete;
     WindowDevice& operator=(const WindowDevice&) = delete;
 
     void presentDamage() {
         const platform::Rect damage = takeDamage();
-        if (damage.left < damage.right && damage.top < damage.bottom) window_.present(damage);
+        if (window_ && damage.left < damage.right && damage.top < damage.bottom)
+            window_->present(damage);
+    }
+    // The window is going away: nothing is shown any more.
+    void forgetWindow(const X11Window* window) {
+        if (window_ == window) window_ = nullptr;
     }
     WindowDevice* older() const { return older_; }
 
 private:
-    X11Window& window_;
+    X11Window* window_;
     platform::Rect area_;
     WindowDevice* older_;
     WindowDevice* newer_ = nullptr;
@@ -174,6 +179,9 @@ bool X11Window::build(::Window parent, int32_t width, int32_t height) {
 }
 
 X11Window::~X11Window() {
+    // a device still open on it (a drag loop's, when the editor closed under it) shows nothing
+    for (WindowDevice* device = newestDevice; device; device = device->older())
+        device->forgetWindow(this);
     {
         Registry& r = registry();
         std::lock_guard<std::mutex> lock(r.mutex);
