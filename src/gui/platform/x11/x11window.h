@@ -21,6 +21,10 @@ class DndTarget;
 // error sent to the host's handler. Each window belongs to the thread that made it: every call on
 // it comes from that thread, and editors on other threads have windows of their own (the list
 // of open windows is shared under a lock). Never throws.
+//
+// The plug-in does not call XInitThreads: it must precede every other Xlib call of the process,
+// which only the host can promise, and libX11 1.8 and later make that call themselves when
+// loaded. Nothing here relies on it either, as a connection is only used on its window's thread.
 class X11Window : public platform::Window {
 public:
     // Null when there is no display, parent is not a window, or the window cannot be made.
