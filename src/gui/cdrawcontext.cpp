@@ -131,12 +131,12 @@ int32_t getMouseButtons() {
     const uint32_t physical = platform::physicalButtons();
     const bool swapped = swappedButtons.load();
     int32_t buttons = 0;
-    if (physical & 1u) buttons |= swapped ? kRButton : kLButton;
-    if (physical & 2u) buttons |= kMButton;
-    if (physical & 4u) buttons |= swapped ? kLButton : kRButton;
-    if (physical & 8u) buttons |= kShift;
-    if (physical & 16u) buttons |= kControl;
-    if (physical & 32u) buttons |= kAlt;
+    if (physical & platform::kButtonLeft) buttons |= swapped ? kRButton : kLButton;
+    if (physical & platform::kButtonMiddle) buttons |= kMButton;
+    if (physical & platform::kButtonRight) buttons |= swapped ? kLButton : kRButton;
+    if (physical & platform::kModifierShift) buttons |= kShift;
+    if (physical & platform::kModifierControl) buttons |= kControl;
+    if (physical & platform::kModifierAlt) buttons |= kAlt;
     return buttons;
 }
 

@@ -263,4 +263,10 @@ TEST(RasterDamage, TracksTheBoundsOfWrittenPixels) {
     EXPECT_EQ(d.top, 1);
     EXPECT_EQ(d.right, 13);
     EXPECT_EQ(d.bottom, 9);
+    // taken, it starts again from nothing
+    EXPECT_EQ(s.device.takeDamage().right, 13);
+    EXPECT_GE(s.device.damage().left, s.device.damage().right);
+    s.device.fillRect({6, 6, 9, 9});
+    EXPECT_EQ(s.device.damage().left, 7);
+    EXPECT_EQ(s.device.damage().right, 9);
 }

@@ -258,6 +258,25 @@ TEST_F(X11DropTest, FileListArrivesAsDecodedPathsWithLinksResolvedAndLongPathsSk
     fs::remove_all(dir);
 }
 
+TEST_F(X11DropTest, AFileListWithoutOneUsablePathNeverReachesTheOwner) {
+    const std::string lists[] = {
+        "# only a comment\r\n",
+        "http://example.invalid/a\r\nftp://example.invalid/b\r\n",
+        "file:///" + std::string(1100, 'x') + "\r\n",
+        "file://elsewhere.invalid/tmp/a\r\n",
+    };
+    for (const std::string& list : lists) {
+        DragSource source(host, target, {"text/uri-list"}, list);
+        source.enter();
+        source.position(100, 100);
+        ASSERT_TRUE(statusArrives(source));
+        ASSERT_TRUE(dropFinishes(source));
+        EXPECT_EQ(source.finished, 0) << list.substr(0, 40);
+        EXPECT_TRUE(events.drops.empty()) << list.substr(0, 40);
+        events.drops.clear();
+    }
+}
+
 TEST_F(X11DropTest, TextArrivesAsOneItemWithItsByteCount) {
     const std::string text = "ducking \xC3\xBC"
                              "ber alles";

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
 #include <malloc.h>
 #include <string>
 #include <thread>
@@ -29,12 +30,16 @@ constexpr int kHeight = 202;
 constexpr int kLeft = 30; // where the host window sits on the screen
 constexpr int kTop = 40;
 
-// The panel as the headless back end paints it for an effect whose parameter 0 is delay.
-raster::PixelBuffer headlessPanel(float delay) {
+// The panel as the headless back end paints it for an effect whose parameter 0 is delay and
+// whose other parameters are set as given.
+raster::PixelBuffer headlessPanel(float delay,
+                                  std::initializer_list<std::pair<int32_t, float>> others = {}) {
     headless::reset();
     TestHost host;
     ADelayEdit effect(TestHost::callback);
     effect.setParameter(0, delay);
+    for (const auto& [index, value] : others)
+        effect.setParameter(index, value);
     static int parent = 0;
     auto* editor = static_cast<AEffGUIEditor*>(effect.getEditorPointer());
     editor->open(&parent);
@@ -191,6 +196,42 @@ TEST_F(X11EditorTest, DraggingTheSliderUpAutomatesRisingValuesInsideAnEditBracke
     raster::PixelBuffer after = screen();
     EXPECT_FALSE(after == before);
     EXPECT_EQ(mismatch(after, headlessPanel(last)), "");
+}
+
+TEST_F(X11EditorTest, WhatAPressDrawsIsOnScreenWhileTheButtonIsStillDown) {
+    openEditor();
+    // where a click at the slider's y = 120 puts it, shown as the headless panel shows it
+    click(831, 120);
+    const float value = effect->getParameter(effect, 0);
+    effect->setParameter(effect, 0, 0.05f);
+    effect->setParameter(effect, 5, 0.0f);
+    idleFor(std::chrono::milliseconds(60));
+    struct Press {
+        int x, y, yTo;
+        raster::PixelBuffer expected;
+    };
+    const Press presses[] = {
+        // grabbed low on the track and moved up: the handle follows the pointer
+        {831, 168, 120, headlessPanel(value)},
+        // the mode switch's lower lamp, held: lit while the button is down
+        {98, 77, 77, headlessPanel(value, {{5, 1.0f}})},
+    };
+    for (const Press& p : presses) {
+        bool shownWhileHeld = false;
+        finished = false;
+        gesture([&](Display* d) {
+            movePointer(d, kLeft + p.x, kTop + p.y);
+            pressButton(d, 1, true);
+            movePointer(d, kLeft + p.x, kTop + p.yTo);
+            shownWhileHeld =
+                waitFor([&] { return grab(d, parent, kWidth, kHeight) == p.expected; });
+            pressButton(d, 1, false);
+            finished = true;
+        });
+        EXPECT_TRUE(shownWhileHeld)
+            << "press at " << p.x << "," << p.y << ": " << mismatch(screen(), p.expected);
+    }
+    EXPECT_FLOAT_EQ(effect->getParameter(effect, 0), value);
 }
 
 TEST_F(X11EditorTest, CtrlClickRestoresTheDefaultWithoutAnEditBracket) {

@@ -182,6 +182,35 @@ TEST_F(X11WindowTest, DeviceDrawingOutsideAPaintIsShownWhenTheDeviceCloses) {
     EXPECT_EQ(shown.at(511, 110), expectedScene().at(511, 110));
 }
 
+TEST_F(X11WindowTest, DeviceDrawingIsShownAtTheNextInputQueryOrWaitWhileTheDeviceIsOpen) {
+    auto window = open();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(firstPaint(*window));
+    const std::function<void()> queries[] = {
+        [] { platform::physicalButtons(); },
+        [] { platform::pointerScreenPosition(); },
+        [] { platform::sleepMilliseconds(1); },
+        [] { platform::runOnePendingRepaint(); },
+    };
+    auto device = window->openDevice();
+    device->setBrush(0x00FF00);
+    int x = 100;
+    for (const auto& query : queries) {
+        device->fillRect({x - 1, 99, x + 11, 111});
+        EXPECT_EQ(grab(host, parent, kWidth, kHeight).at(x, 100), expectedScene().at(x, 100));
+        query();
+        raster::PixelBuffer shown = grab(host, parent, kWidth, kHeight);
+        EXPECT_EQ(shown.at(x, 100), raster::rgb(0, 255, 0)) << "query " << (x - 100) / 20;
+        EXPECT_EQ(shown.at(x + 10, 110), raster::rgb(0, 255, 0)) << "query " << (x - 100) / 20;
+        x += 20;
+    }
+    // a device left open when its window goes shows nothing more and touches nothing
+    device->fillRect({0, 0, 50, 50});
+    window.reset();
+    platform::physicalButtons();
+    device.reset();
+}
+
 TEST_F(X11WindowTest, OnePendingRepaintRunsPerCall) {
     auto window = open();
     ASSERT_NE(window, nullptr);

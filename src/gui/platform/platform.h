@@ -1,7 +1,8 @@
 #pragma once
 // The only door from the toolkit to a platform. Exactly one back end (headless, X11, Win32) is
 // linked into a binary and implements everything declared here; the toolkit includes this header
-// and never a back-end header. Everything runs on the editor's thread; nothing here throws.
+// and never a back-end header. Everything runs on an editor's thread (each editor may have its
+// own); nothing here throws.
 
 #include <cstdint>
 #include <memory>
@@ -26,6 +27,15 @@ struct Rect {
 using Colour = uint32_t;
 
 enum class PenStyle { kSolid, kDotted };
+
+// The bits of physicalButtons(): the physical buttons as they sit under the hand (not swapped)
+// and the modifier keys held.
+inline constexpr uint32_t kButtonLeft = 1;
+inline constexpr uint32_t kButtonMiddle = 2;
+inline constexpr uint32_t kButtonRight = 4;
+inline constexpr uint32_t kModifierShift = 8;
+inline constexpr uint32_t kModifierControl = 16;
+inline constexpr uint32_t kModifierAlt = 32;
 enum class TextAlign { kLeft, kCenter, kRight };
 
 // A font request. Sizes are character (em) heights in pixels.
@@ -118,8 +128,10 @@ public:
     virtual int32_t height() const = 0;
     // Screen position of the window's top-left corner.
     virtual Point screenOrigin() const = 0;
-    // A device for drawing into the window outside a paint; what it drew is shown at the
-    // latest when it is destroyed. The window must outlive it.
+    // A device for drawing into the window outside a paint. What it drew is on the screen
+    // before the next physicalButtons, pointerScreenPosition, sleepMilliseconds or
+    // runOnePendingRepaint call on its thread returns, and at the latest when it is destroyed.
+    // The window must outlive it.
     virtual std::unique_ptr<Device> openDevice() = 0;
     // Starts (true) or stops (false) delivering drops to the events' onDrop; answers success.
     virtual bool setDropEnabled(bool enabled) = 0;
@@ -140,7 +152,7 @@ std::unique_ptr<Offscreen> createOffscreen(const Window* reference, int32_t widt
 // The bitmap resource with this id (low 16 bits used), or null when there is none.
 std::unique_ptr<Image> loadBitmap(int32_t id);
 
-// Physical button bits (unswapped): left 1, middle 2, right 4, shift 8, control 16, alt 32.
+// The physical buttons down and modifier keys held now, as kButton* and kModifier* bits.
 uint32_t physicalButtons();
 // The user's swapped-buttons setting (primary button on the right).
 bool buttonsSwapped();

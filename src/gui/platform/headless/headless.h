@@ -20,12 +20,12 @@ namespace quorvane::headless {
 class HeadlessWindow;
 
 // Physical button bits, as platform::physicalButtons() reports them.
-inline constexpr uint32_t kLeft = 1;
-inline constexpr uint32_t kMiddle = 2;
-inline constexpr uint32_t kRight = 4;
-inline constexpr uint32_t kShiftKey = 8;
-inline constexpr uint32_t kControlKey = 16;
-inline constexpr uint32_t kAltKey = 32;
+inline constexpr uint32_t kLeft = platform::kButtonLeft;
+inline constexpr uint32_t kMiddle = platform::kButtonMiddle;
+inline constexpr uint32_t kRight = platform::kButtonRight;
+inline constexpr uint32_t kShiftKey = platform::kModifierShift;
+inline constexpr uint32_t kControlKey = platform::kModifierControl;
+inline constexpr uint32_t kAltKey = platform::kModifierAlt;
 
 // Everything back to the start: no buttons, pointer (0, 0), not swapped, clock 0, no queued
 // steps, no hooks, counters 0, no pending repaints, window creation allowed. Windows that are

@@ -76,8 +76,14 @@ FontCache::~FontCache() {
     if (config_) FcConfigDestroy(static_cast<FcConfig*>(config_));
 }
 
+size_t FontCache::size() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fonts_.size();
+}
+
 const RasterFont* FontCache::get(const platform::FontSpec& request) noexcept {
     try {
+        std::lock_guard<std::mutex> lock(mutex_);
         Key key{request.face ? request.face : "", request.height, request.weight >= 600,
                 request.italic, request.underline};
         auto it = fonts_.find(key);

@@ -4,12 +4,14 @@
 #include "gui/platform/raster/rasterfont.h"
 
 #include <map>
+#include <mutex>
 #include <tuple>
 
 namespace quorvane::raster {
 
-// Process-wide, editor thread only. A font is built once per (face, size, weight, italic,
-// underline) and kept until the process ends.
+// Process-wide and shared by editors on several threads: lookups and glyph rendering take one
+// mutex (FreeType and fontconfig state is not shared between threads otherwise). A font is
+// built once per (face, size, weight, italic, underline) and kept until the process ends.
 class FontCache {
 public:
     static FontCache& instance();
@@ -17,7 +19,9 @@ public:
 
     // The font for request, or null when no face at all can be opened. Never throws.
     const RasterFont* get(const platform::FontSpec& request) noexcept;
-    size_t size() const { return fonts_.size(); }
+    size_t size();
+    // Held while a font renders a glyph.
+    std::mutex& mutex() { return mutex_; }
 
 private:
     FontCache();
@@ -26,6 +30,7 @@ private:
     using Key = std::tuple<std::string, int32_t, bool, bool, bool>;
     void* library_ = nullptr; // FT_Library
     void* config_ = nullptr;  // FcConfig, our own
+    std::mutex mutex_;
     std::map<Key, std::unique_ptr<RasterFont>> fonts_;
 };
 

@@ -4,6 +4,8 @@
 
 #include "gui/platform/raster/pixelsource.h"
 
+#include <utility>
+
 namespace quorvane::raster {
 
 class RasterFont;
@@ -49,6 +51,8 @@ public:
     // Bounding box of every pixel written since construction (right and bottom exclusive);
     // empty (left >= right) when nothing was written.
     platform::Rect damage() const { return damage_; }
+    // The damage so far, which starts again empty.
+    platform::Rect takeDamage() { return std::exchange(damage_, platform::Rect{}); }
 
 private:
     // Sets [left, right) x [top, bottom), clipped to the surface, to pixel.

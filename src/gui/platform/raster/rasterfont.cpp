@@ -1,5 +1,7 @@
 #include "gui/platform/raster/rasterfont.h"
 
+#include "gui/platform/raster/fontcache.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
@@ -26,11 +28,19 @@ const Glyph kEmptyGlyph{};
 } // namespace
 
 RasterFont::~RasterFont() {
+    for (auto& g : glyphs_)
+        delete g.load();
     if (face_) FT_Done_Face(static_cast<FT_Face>(face_));
 }
 
 const Glyph& RasterFont::glyph(uint8_t c) const {
-    if (glyphs_[c]) return *glyphs_[c];
+    if (const Glyph* g = glyphs_[c].load(std::memory_order_acquire)) return *g;
+    std::lock_guard<std::mutex> lock(FontCache::instance().mutex());
+    if (const Glyph* g = glyphs_[c].load(std::memory_order_relaxed)) return *g;
+    return render(c);
+}
+
+const Glyph& RasterFont::render(uint8_t c) const {
     auto g = std::unique_ptr<Glyph>(new (std::nothrow) Glyph());
     if (!g) return kEmptyGlyph;
 
@@ -63,8 +73,9 @@ const Glyph& RasterFont::glyph(uint8_t c) const {
             if (bm.pixel_mode != FT_PIXEL_MODE_GRAY) g->width = g->height = 0;
         }
     }
-    glyphs_[c] = std::move(g);
-    return *glyphs_[c];
+    const Glyph& rendered = *g;
+    glyphs_[c].store(g.release(), std::memory_order_release);
+    return rendered;
 }
 
 int32_t RasterFont::textWidth(const char* text) const {

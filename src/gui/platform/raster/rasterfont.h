@@ -4,6 +4,7 @@
 #include "gui/platform/platform.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,7 +22,8 @@ struct Glyph {
     std::vector<uint8_t> coverage;
 };
 
-// Built by FontCache; lives as long as the process. Not thread-safe (editor thread only).
+// Built by FontCache; lives as long as the process. Fonts are shared by editors on several
+// threads: a glyph is rendered once under the cache's mutex and read without it afterwards.
 class RasterFont {
 public:
     ~RasterFont();
@@ -51,6 +53,7 @@ public:
 private:
     friend class FontCache;
     RasterFont() = default;
+    const Glyph& render(uint8_t c) const;
 
     void* face_ = nullptr; // FT_Face
     bool symbolMap_ = false;
@@ -64,7 +67,8 @@ private:
     int32_t underlineOffset_ = 1;
     int32_t underlineThickness_ = 1;
     std::string family_;
-    mutable std::array<std::unique_ptr<Glyph>, 256> glyphs_;
+    // owned; published once rendered
+    mutable std::array<std::atomic<Glyph*>, 256> glyphs_{};
 };
 
 } // namespace quorvane::raster

@@ -7,11 +7,12 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <mutex>
 
 namespace quorvane::raster {
 
-// Process-wide, editor thread only. Starts with the embedded BMP files; ids are taken modulo
-// 65536, as resource ids are 16 bits.
+// Process-wide; editors on several threads load from it at once (under its mutex). Starts with the
+// embedded BMP files; ids are taken modulo 65536, as resource ids are 16 bits.
 class ResourceTable {
 public:
     static ResourceTable& instance();
@@ -32,6 +33,7 @@ private:
         size_t size = 0;
         std::shared_ptr<const PixelBuffer> pixels;
     };
+    mutable std::mutex mutex_;
     std::map<int32_t, Entry> entries_;
 };
 

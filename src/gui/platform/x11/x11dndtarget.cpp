@@ -158,18 +158,16 @@ void DndTarget::onSelection(const XSelectionEvent& selection) {
         unsigned char* data = nullptr;
         if (XGetWindowProperty(display_, window_, property_, 0, LONG_MAX / 4, True, AnyPropertyType,
                                &actualType, &format, &size, &after, &data) == Success &&
-            data && format == 8) {
-            deliver(data, size);
-            accepted = true;
-        }
+            data && format == 8)
+            accepted = deliver(data, size);
         if (data) XFree(data);
     }
     sendFinished(accepted);
     reset();
 }
 
-void DndTarget::deliver(const unsigned char* data, unsigned long size) {
-    if (!events_ || size == 0) return;
+bool DndTarget::deliver(const unsigned char* data, unsigned long size) {
+    if (!events_ || size == 0) return false;
     // where: the last position the source reported, in window coordinates
     int x = 0;
     int y = 0;
@@ -184,7 +182,7 @@ void DndTarget::deliver(const unsigned char* data, unsigned long size) {
             std::string item(text, size);
             void* items[1] = {item.data()};
             events_->onDrop(items, int32_t(size), kDropText, where);
-            return;
+            return true;
         }
         // files: one fixed-size text per path that fits
         std::vector<std::unique_ptr<char[]>> texts;
@@ -194,11 +192,15 @@ void DndTarget::deliver(const unsigned char* data, unsigned long size) {
             texts.push_back(std::make_unique<char[]>(kDropPathSize));
             std::memcpy(texts.back().get(), path.c_str(), path.size() + 1);
         }
+        // a list without one usable path is no drop at all
+        if (texts.empty()) return false;
         std::vector<void*> items;
         for (auto& t : texts)
             items.push_back(t.get());
         events_->onDrop(items.data(), int32_t(items.size()), kDropFiles, where);
+        return true;
     } catch (const std::bad_alloc&) {
+        return false;
     }
 }
 

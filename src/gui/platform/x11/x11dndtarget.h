@@ -34,7 +34,8 @@ private:
     void onSelection(const XSelectionEvent& selection);
     void chooseType(const Atom* types, unsigned long count);
     void readTypeList(::Window source);
-    void deliver(const unsigned char* data, unsigned long size);
+    // Hands the data to the owner; false (nothing handed on) when it holds no usable item.
+    bool deliver(const unsigned char* data, unsigned long size);
     void sendStatus();
     void sendFinished(bool accepted);
     void send(::Window to, Atom type, long l1, long l2, long l3, long l4);

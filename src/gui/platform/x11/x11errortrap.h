@@ -10,8 +10,9 @@ namespace quorvane::x11 {
 // connection of the plug-in's own is marked lost instead of ending the process; errors and
 // broken connections of every other connection go on to the handlers installed before. The
 // destructor waits until the server has answered every request made so far (XSync), so no error of
-// the trapped work can surface later, then puts the previous handler back. Traps nest; editor
-// thread only.
+// the trapped work can surface later. Traps nest on one thread and live on several editor threads
+// at once (each with connections of its own): the handlers of the process are ours from the
+// first live trap until the last one ends, then the previous ones are back.
 class ErrorTrap {
 public:
     explicit ErrorTrap(Display* display);
@@ -30,12 +31,11 @@ private:
     Display* display_;
     ErrorTrap* outer_;
     int errorCode_ = 0;
-    XErrorHandler previous_ = nullptr;
 };
 
 // A connection whose link to the server broke. Xlib's default answer is to end the process;
 // the plug-in's connections tell Xlib to return instead, and from then on nothing is sent on
-// them (traps on them report failure at once). Editor thread only.
+// them (traps on them report failure at once). Safe from any editor thread.
 void watchConnection(Display* display);
 bool connectionLost(Display* display);
 // Forgets display before it is closed.

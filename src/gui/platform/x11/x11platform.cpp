@@ -1,4 +1,6 @@
-// The platform operations of the X11 back end.
+// The platform operations of the X11 back end. Every question about the input and every wait
+// first shows what open window devices drew, so a press's pictures are on the screen before a
+// drag loop polls again, as with a window device context.
 
 #include "gui/platform/x11/x11errortrap.h"
 #include "gui/platform/x11/x11pointer.h"
@@ -11,8 +13,9 @@ namespace quorvane::platform {
 
 namespace {
 
-// A connection for a question asked while no window is open: the first open window's
-// connection, or a short-lived one of its own.
+// A connection for a question about the input: that of the calling thread's first open window
+// (a connection is only ever used on the thread of its window), or a short-lived one of its own
+// while the thread has none.
 class AnyConnection {
 public:
     AnyConnection() {
@@ -51,6 +54,7 @@ std::unique_ptr<Window> createChildWindow(void* parent, int32_t width, int32_t h
 }
 
 uint32_t physicalButtons() {
+    x11::X11Window::presentOpenDevices();
     uint32_t bits = 0;
     Point root;
     if (x11::replayedState(bits, root)) return bits;
@@ -69,6 +73,7 @@ bool buttonsSwapped() {
 }
 
 Point pointerScreenPosition() {
+    x11::X11Window::presentOpenDevices();
     uint32_t bits = 0;
     Point position;
     if (x11::replayedState(bits, position)) return position;
@@ -86,13 +91,16 @@ uint32_t tickCount() {
 }
 
 void sleepMilliseconds(uint32_t ms) {
+    x11::X11Window::presentOpenDevices();
     timespec delay{time_t(ms / 1000), long(ms % 1000) * 1000000L};
     while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
     }
 }
 
 bool runOnePendingRepaint() {
-    // a copy: a paint may open or close windows
+    x11::X11Window::presentOpenDevices();
+    // the calling thread's windows only, as a copy: every window is painted on the thread that
+    // owns it, and a paint may open or close windows
     const std::vector<x11::X11Window*> windows = x11::X11Window::openWindows();
     for (x11::X11Window* window : windows) {
         if (window->paintOnePending()) return true;

@@ -7,8 +7,11 @@
 #include "gui/platform/x11/x11surface.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <new>
+#include <thread>
 
 namespace quorvane::x11 {
 
@@ -32,32 +35,92 @@ Bool isReleaseOf(Display*, XEvent* event, XPointer arg) {
            event->xbutton.button == wanted->button;
 }
 
-std::vector<X11Window*>& registry() {
-    static std::vector<X11Window*> windows;
-    return windows;
+// Every open window of the process. Editors on several threads open and close windows at the
+// same time, so the list is only touched under its mutex; a window is only ever handled on the
+// thread that made it.
+struct Registry {
+    std::mutex mutex;
+    std::vector<X11Window*> windows;
+};
+Registry& registry() {
+    static Registry r;
+    return r;
 }
 
-// Draws into the window's pixels and shows what it drew (and the area it was opened for) when
-// it is destroyed.
+// Draws into the window's pixels. What it drew goes to the screen whenever the toolkit asks for
+// input or waits (presentOpenDevices), as a drag loop does between two pictures, and when it is
+// destroyed, together with the area it was opened for. Devices open on a thread are chained
+// from that thread's newest one, without allocating.
+class WindowDevice;
+thread_local WindowDevice* newestDevice = nullptr;
+
 class WindowDevice final : public raster::RasterDevice {
 public:
     WindowDevice(X11Window& window, raster::PixelBuffer& pixels, platform::Rect area = {})
-        : RasterDevice(pixels), window_(window), area_(area) {}
-    ~WindowDevice() override { window_.present(raster::unite(damage(), area_)); }
+        : RasterDevice(pixels), window_(&window), area_(area), older_(newestDevice) {
+        if (older_) older_->newer_ = this;
+        newestDevice = this;
+    }
+    ~WindowDevice() override {
+        if (newer_)
+            newer_->older_ = older_;
+        else
+            newestDevice = older_;
+        if (older_) older_->newer_ = newer_;
+        if (window_) window_->present(raster::unite(takeDamage(), area_));
+    }
+    WindowDevice(const WindowDevice&) = delete;
+    WindowDevice& operator=(const WindowDevice&) = delete;
+
+    void presentDamage() {
+        const platform::Rect damage = takeDamage();
+        if (window_ && damage.left < damage.right && damage.top < damage.bottom)
+            window_->present(damage);
+    }
+    // The window is going away: nothing is shown any more.
+    void forgetWindow(const X11Window* window) {
+        if (window_ == window) window_ = nullptr;
+    }
+    WindowDevice* older() const { return older_; }
 
 private:
-    X11Window& window_;
+    X11Window* window_;
     platform::Rect area_;
+    WindowDevice* older_;
+    WindowDevice* newer_ = nullptr;
 };
 
 } // namespace
 
-const std::vector<X11Window*>& X11Window::openWindows() {
-    return registry();
+void X11Window::presentOpenDevices() {
+    for (WindowDevice* device = newestDevice; device; device = device->older())
+        device->presentDamage();
+}
+
+std::vector<X11Window*> X11Window::openWindows() {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    std::vector<X11Window*> mine;
+    for (X11Window* window : r.windows) {
+        if (window->owner_ == std::this_thread::get_id()) mine.push_back(window);
+    }
+    return mine;
+}
+
+bool X11Window::isOpen(const X11Window* window, uint64_t serial) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    for (const X11Window* open : r.windows) {
+        if (open == window && open->serial_ == serial) return true;
+    }
+    return false;
 }
 
 X11Window::X11Window(Display* display, platform::WindowEvents* events)
-    : display_(display), events_(events) {}
+    : display_(display), events_(events), owner_(std::this_thread::get_id()) {
+    static std::atomic<uint64_t> made{0};
+    serial_ = ++made;
+}
 
 std::unique_ptr<X11Window> X11Window::create(void* parent, int32_t width, int32_t height,
                                              platform::WindowEvents* events) {
@@ -76,7 +139,9 @@ std::unique_ptr<X11Window> X11Window::create(void* parent, int32_t width, int32_
     // build: any failure closes the connection through the destructor
     ::Window parentId = static_cast<::Window>(reinterpret_cast<uintptr_t>(parent));
     if (!window->build(parentId, width, height)) return nullptr;
-    registry().push_back(window.get());
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.windows.push_back(window.get());
     return window;
 }
 
@@ -114,8 +179,14 @@ bool X11Window::build(::Window parent, int32_t width, int32_t height) {
 }
 
 X11Window::~X11Window() {
-    auto& windows = registry();
-    windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
+    // a device still open on it (a drag loop's, when the editor closed under it) shows nothing
+    for (WindowDevice* device = newestDevice; device; device = device->older())
+        device->forgetWindow(this);
+    {
+        Registry& r = registry();
+        std::lock_guard<std::mutex> lock(r.mutex);
+        r.windows.erase(std::remove(r.windows.begin(), r.windows.end(), this), r.windows.end());
+    }
     if (!connectionLost(display_)) {
         ErrorTrap trap(display_);
         dnd_.reset();
@@ -131,9 +202,9 @@ X11Window::~X11Window() {
 }
 
 void X11Window::connectionBroke(Display* display) {
-    // a copy: the owner may react to the news by closing windows
-    const std::vector<X11Window*> windows = registry();
-    for (X11Window* window : windows) {
+    // the broken connection is read on the thread that uses it, the thread of its window; a
+    // copy, as the owner may react to the news by closing windows
+    for (X11Window* window : openWindows()) {
         if (window->display_ == display) window->markDead();
     }
 }
@@ -211,9 +282,9 @@ void X11Window::dispatchPendingEvents() {
         }
         // the owner may close the window while it handles the event: then stop at once
         const X11Window* self = this;
+        const uint64_t serial = serial_;
         handle(event);
-        const auto& windows = registry();
-        if (std::find(windows.begin(), windows.end(), self) == windows.end()) return;
+        if (!isOpen(self, serial)) return;
     }
 }
 
@@ -240,7 +311,7 @@ bool X11Window::replayIfReleased(const XButtonEvent& press) {
     uint32_t held = uint32_t(release.xbutton.time - press.time);
     if (held > kLongestReplay) held = kLongestReplay;
     if (held < kShortestClick) held = kShortestClick;
-    uint32_t bits = buttonBits(press.state) | (1u << physicalButtonIndex(press.button));
+    uint32_t bits = buttonBits(press.state) | physicalButtonBit(physicalButtonIndex(press.button));
     replayClick(bits, {press.x_root, press.y_root}, held);
     return true;
 }

@@ -6,6 +6,7 @@
 #include "gui/platform/raster/pixelbuffer.h"
 
 #include <memory>
+#include <thread>
 #include <vector>
 #include <X11/Xlib.h>
 
@@ -17,7 +18,13 @@ class DndTarget;
 // Made by platform::createChildWindow. Events are read only when the owner asks
 // (dispatchPendingEvents, paintOnePending): the window has no thread. Every request runs inside
 // an error trap, so a parent the host destroyed or never had ends as a dead window, never as an
-// error sent to the host's handler. Editor thread only; never throws.
+// error sent to the host's handler. Each window belongs to the thread that made it: every call on
+// it comes from that thread, and editors on other threads have windows of their own (the list
+// of open windows is shared under a lock). Never throws.
+//
+// The plug-in does not call XInitThreads: it must precede every other Xlib call of the process,
+// which only the host can promise, and libX11 1.8 and later make that call themselves when
+// loaded. Nothing here relies on it either, as a connection is only used on its window's thread.
 class X11Window : public platform::Window {
 public:
     // Null when there is no display, parent is not a window, or the window cannot be made.
@@ -47,11 +54,18 @@ public:
     bool sharedMemory() const;
     const raster::PixelBuffer& pixels() const { return pixels_; }
 
+    // Puts on the screen what the devices open on the calling thread drew since they last did.
+    // The input queries, sleeps and pending repaints call it, so a drag loop's pictures show
+    // before it looks at the pointer again.
+    static void presentOpenDevices();
     // Marks every window on display dead once its connection broke.
     static void connectionBroke(Display* display);
 
-    // Every window open in this process, oldest first.
-    static const std::vector<X11Window*>& openWindows();
+    // The windows the calling thread opened and has not closed, oldest first (a copy).
+    static std::vector<X11Window*> openWindows();
+    // Whether window is still the open window with this serial (a window freed meanwhile may
+    // have left its address to a new one).
+    static bool isOpen(const X11Window* window, uint64_t serial);
 
 private:
     X11Window(Display* display, platform::WindowEvents* events);
@@ -71,6 +85,8 @@ private:
     raster::PixelBuffer pixels_;
     std::unique_ptr<Surface> surface_;
     std::unique_ptr<DndTarget> dnd_;
+    std::thread::id owner_;
+    uint64_t serial_ = 0;
 };
 
 } // namespace quorvane::x11

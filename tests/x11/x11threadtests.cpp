@@ -1,0 +1,121 @@
+// Editors of two instances of the built module, each on a thread of its own, as hosts that give
+// every plug-in window its own thread run them: opened, idled, clicked, dragged and closed over
+// and over at the same time.
+
+// before the X11 headers, whose macros (None, Bool) would break it
+#include <gtest/gtest.h>
+
+#include "testhost.h"
+#include "xvfb.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace quorvane::x11test {
+
+namespace {
+
+constexpr int kWidth = 900;
+constexpr int kHeight = 202;
+
+// A host callback that any thread may call: the version and the sample rate, and a count of the
+// edits the panels report.
+std::atomic<int> beginEdits{0};
+intptr_t VSTCALLBACK threadSafeHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    if (opcode == audioMasterVersion) return 2400;
+    if (opcode == audioMasterGetSampleRate) return 44100;
+    if (opcode == audioMasterBeginEdit) ++beginEdits;
+    return 0;
+}
+
+unsigned childCount(Display* display, ::Window window) {
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, window, &root, &parent, &children, &count);
+    if (children) XFree(children);
+    return count;
+}
+
+// One host window with its editor thread. Each round opens the editor, idles it, plays a drag
+// over the slider and a click on a lamp switch with real input, idles it through the tracking
+// loops the input starts, and closes it; every other round the host destroys its window under
+// the open editor first, so that the editor's requests fail on the server.
+struct EditorThread {
+    int top;
+    int rounds = 0;
+    int opened = 0;
+    unsigned childrenLeft = 0;
+
+    void run(std::chrono::steady_clock::time_point end) {
+        Connection host;
+        ::Window parent = makeHostWindow(host, 0, top, kWidth, kHeight);
+        AEffect* effect = Module::get().entry("main")(threadSafeHost);
+        if (!effect) return;
+        auto idle = [&](int times) {
+            for (int i = 0; i < times; i++) {
+                dispatch(effect, effEditIdle);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        };
+        while (std::chrono::steady_clock::now() < end) {
+            if (dispatch(effect, effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(parent))))
+                ++opened;
+            idle(3);
+            // a drag up the slider and a click on a lamp, each over before the editor sees it
+            movePointer(host, 831, top + 160);
+            pressButton(host, 1, true);
+            movePointer(host, 831, top + 120);
+            pressButton(host, 1, false);
+            idle(4);
+            movePointer(host, 98, top + 77);
+            pressButton(host, 1, true);
+            pressButton(host, 1, false);
+            idle(4);
+            if (rounds % 2 == 1) {
+                XDestroyWindow(host, parent);
+                XSync(host, False);
+                effect->setParameter(effect, 0, float(rounds % 10) / 10.0f);
+                idle(2);
+                parent = makeHostWindow(host, 0, top, kWidth, kHeight);
+            }
+            dispatch(effect, effEditClose);
+            ++rounds;
+        }
+        childrenLeft = childCount(host, parent);
+        dispatch(effect, effClose);
+        XDestroyWindow(host, parent);
+        XSync(host, False);
+    }
+};
+
+} // namespace
+
+TEST(X11Threads, TwoEditorsOnTwoThreadsOpenDragAndCloseSideBySide) {
+    ASSERT_NE(Module::get().handle(), nullptr) << dlerror();
+    // the host's own handler: no error of the editors' requests may reach it
+    static std::atomic<int> hostErrors{0};
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) {
+        ++hostErrors;
+        return 0;
+    });
+    beginEdits = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    EditorThread editors[2] = {{0}, {300}};
+    std::thread first([&] { editors[0].run(end); });
+    std::thread second([&] { editors[1].run(end); });
+    first.join();
+    second.join();
+    for (const EditorThread& e : editors) {
+        EXPECT_GE(e.rounds, 3);
+        EXPECT_EQ(e.opened, e.rounds);
+        EXPECT_EQ(e.childrenLeft, 0u);
+    }
+    // the panels took input: at least some of the gestures reached a control
+    EXPECT_GT(beginEdits.load(), 0);
+    EXPECT_EQ(hostErrors.load(), 0);
+    XSetErrorHandler(previous);
+}
+
+} // namespace quorvane::x11test
