@@ -176,9 +176,12 @@ TEST_F(Threads, BlockSizesAnnouncedWhileTheAudioThreadProcesses) {
 
     std::atomic<bool> done = false;
     std::thread host([&] {
-        const intptr_t sizes[] = {64, 1 << 28, INT32_MAX, 4096, 1, 100000, 512};
-        for (size_t i = 0; !done.load(); ++i)
-            dispatch(effSetBlockSize, 0, sizes[i % 7]);
+        // ever larger sizes, each beyond the last, and now and then an absurd one
+        for (intptr_t i = 0; !done.load(); ++i) {
+            dispatch(effSetBlockSize, 0, 4096 + 64 * (i % 4000));
+            if (i % 1000 == 999)
+                dispatch(effSetBlockSize, 0, i % 2000 == 999 ? INT32_MAX : 1 << 28);
+        }
     });
     played.play(effect);
     done = true;

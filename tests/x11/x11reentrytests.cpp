@@ -73,9 +73,9 @@ TEST(X11Reentry, AHostClosingFromItsIdleDuringASliderDragHearsNothingMore) {
         host.effect = Module::get().entry("main")(ClosingHost::callback);
         ASSERT_NE(host.effect, nullptr);
         AEffect* e = host.effect;
-        ASSERT_EQ(e->dispatcher(e, effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(parent)),
-                                0.0f),
-                  1);
+        ASSERT_EQ(
+            e->dispatcher(e, effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(parent)), 0.0f),
+            1);
         auto idleFor = [&](std::chrono::milliseconds time) {
             const auto end = std::chrono::steady_clock::now() + time;
             while (host.effect && std::chrono::steady_clock::now() < end) {
