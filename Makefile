@@ -3,7 +3,8 @@
 # make bench  build and run the benchmarks
 # make sanitize  build and run every test with the address and undefined-behaviour sanitizers
 # make tsan   build the multi-threaded tests with the thread sanitizer and run them
-.PHONY: all deps configure build test demo bench sanitize tsan format clean
+# make windows   build build-win32/Quorvane.dll and build-win64/Quorvane.dll
+.PHONY: all deps configure build test demo bench sanitize tsan format clean windows windows-deps windows-build
 
 BUILD := build
 TOOL := $(BUILD)/quorvane
@@ -19,8 +20,18 @@ configure: deps
 build: configure
 	cmake --build --preset default
 
-test: build
-	ctest --preset default
+# The Windows tests run when the cross compilers and wine64 are there or can be installed: the
+# 64-bit module's tests under wine64, and on the Linux side the file check of the 32-bit module
+# and the comparison of both modules' output streams.
+test: deps
+	@if scripts/install-deps.sh windows; then w=ON; else w=OFF; \
+	    echo "the Windows tests are skipped: the packages above are missing" >&2; fi; \
+	cmake --preset default -DQUORVANE_WINDOWS_TESTS=$$w >/dev/null && \
+	cmake --build --preset default && \
+	if [ $$w = ON ]; then \
+	    $(MAKE) --no-print-directory windows-build && \
+	    ctest --preset default && ctest --preset win64; \
+	else ctest --preset default; fi
 
 demo: build
 	$(TOOL) demo
@@ -43,8 +54,20 @@ tsan: deps
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
+windows: windows-deps
+	@$(MAKE) --no-print-directory windows-build
+
+windows-deps:
+	@scripts/install-deps.sh windows
+
+windows-build:
+	@cmake --preset win32 >/dev/null
+	cmake --build --preset win32
+	@cmake --preset win64 >/dev/null
+	cmake --build --preset win64
+
 clean:
-	rm -rf $(BUILD) build-sanitize build-tsan
+	rm -rf $(BUILD) build-sanitize build-tsan build-win32 build-win64
 
 # make bitmaps   redraw resources/bmp/*.bmp with the generator in resources/
 .PHONY: bitmaps

@@ -1,0 +1,17 @@
+#include "gui/platform/win32/win32module.h"
+
+namespace quorvane::platform::win32 {
+
+namespace {
+HINSTANCE gInstance = nullptr;
+} // namespace
+
+void setModuleInstance(HINSTANCE instance) {
+    gInstance = instance;
+}
+
+HINSTANCE moduleInstance() {
+    return gInstance;
+}
+
+} // namespace quorvane::platform::win32
