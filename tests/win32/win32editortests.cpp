@@ -12,7 +12,6 @@
 #include "gui/platform/raster/rasterdevice.h"
 #include "gui/platform/raster/rasteroffscreen.h"
 #include "scene.h"
-#include "testhost.h"
 #include "xvfb.h"
 
 #include <algorithm>
@@ -75,7 +74,8 @@ private:
         if (child == 0) {
             setenv("WINEPREFIX", (fs::path(WIN32_TEST_DIR) / "wineprefix").c_str(), 1);
             setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
-            setenv("WINEDEBUG", "-all", 1);
+            setenv("WINEDEBUG", "-all", 0);
+            setenv("DISPLAY", x11test::displayName().c_str(), 1);
             std::string module = "Z:" + std::string(WIN32_MODULE);
             std::string output = "Z:" + output_.string();
             std::string log = (output_ / "wine.log").string();
@@ -128,11 +128,16 @@ raster::PixelBuffer readGrab(const fs::path& path) {
     return pixels;
 }
 
+intptr_t VSTCALLBACK hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    if (opcode == audioMasterVersion) return 2400;
+    if (opcode == audioMasterGetSampleRate) return 44100;
+    return 0;
+}
+
 // The panel as the headless back end paints it, with the given parameter values.
 raster::PixelBuffer headlessPanel(const std::map<int, float>& parameters) {
     headless::reset();
-    TestHost host;
-    ADelayEdit effect(TestHost::callback);
+    ADelayEdit effect(hostCallback);
     for (const auto& [index, value] : parameters)
         effect.setParameter(index, value);
     static int parent = 0;

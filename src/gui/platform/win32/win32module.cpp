@@ -23,9 +23,11 @@ std::atomic<bool> maskForced{false};
 TransparentBltFn loadImageLibrary() {
     imageLibrary = LoadLibraryA("msimg32.dll");
     if (!imageLibrary) return nullptr;
-    OSVERSIONINFOA version{};
+    OSVERSIONINFOEXA version{}; // the extended record, 156 bytes
     version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExA(&version) || version.dwPlatformId < VER_PLATFORM_WIN32_NT) return nullptr;
+    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version)) ||
+        version.dwPlatformId < VER_PLATFORM_WIN32_NT)
+        return nullptr;
     return reinterpret_cast<TransparentBltFn>(
         reinterpret_cast<void*>(GetProcAddress(imageLibrary, "TransparentBlt")));
 }
