@@ -7,6 +7,7 @@
 
 #include "gui/platform/win32/udroptarget.h"
 #include "gui/platform/win32/win32module.h"
+#include "gui/platform/win32/win32moduleuse.h"
 #include "gui/platform/win32/win32picture.h"
 #include "gui/platform/win32/win32window.h"
 #include "scene.h"
@@ -24,6 +25,7 @@
 namespace {
 
 using namespace quorvane;
+namespace win32 = quorvane::platform::win32;
 
 constexpr int kWidth = 900;
 constexpr int kHeight = 202;
@@ -817,6 +819,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: win32_editor_host MODULE.dll OUTPUT-DIRECTORY\n");
         return 2;
     }
+    // the back end is linked in: its window class and bitmaps belong to this program
+    win32::setModuleInstance(GetModuleHandleA(nullptr));
     outputDir = argv[2];
     report = fopen((outputDir + "\\report.txt").c_str(), "w");
     if (!report) return 3;

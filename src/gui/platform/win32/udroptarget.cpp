@@ -7,7 +7,7 @@
 #include <shobjidl.h>
 #include <vector>
 
-namespace quorvane::win32 {
+namespace quorvane::platform::win32 {
 
 namespace {
 
@@ -172,4 +172,4 @@ bool resolveShortcut(char* path) {
     return resolved;
 }
 
-} // namespace quorvane::win32
+} // namespace quorvane::platform::win32

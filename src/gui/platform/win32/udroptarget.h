@@ -6,7 +6,7 @@
 
 #include <ole2.h>
 
-namespace quorvane::win32 {
+namespace quorvane::platform::win32 {
 
 // Drop types handed to onDrop.
 inline constexpr int32_t kDropFiles = 0;
@@ -53,4 +53,4 @@ private:
 // resolved leaves the path as it was.
 bool resolveShortcut(char* path);
 
-} // namespace quorvane::win32
+} // namespace quorvane::platform::win32

@@ -1,11 +1,11 @@
 #include "gui/platform/win32/win32device.h"
 
-#include "gui/platform/win32/win32module.h"
+#include "gui/platform/win32/win32moduleuse.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace quorvane::win32 {
+namespace quorvane::platform::win32 {
 
 namespace {
 
@@ -197,4 +197,4 @@ void Win32Device::maskedCopy(HDC source, int x, int y, int w, int h, int sx, int
     DeleteObject(mask);
 }
 
-} // namespace quorvane::win32
+} // namespace quorvane::platform::win32

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-namespace quorvane::win32 {
+namespace quorvane::platform::win32 {
 
 // A picture a device can copy from: a bitmap selected into a memory device context.
 class Win32Source {
@@ -59,4 +59,4 @@ private:
     HGDIOBJ oldFont_ = nullptr;
 };
 
-} // namespace quorvane::win32
+} // namespace quorvane::platform::win32

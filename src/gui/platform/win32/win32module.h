@@ -1,37 +1,13 @@
 #pragma once
-// The module the back end lives in: its instance handle names the window class and holds the
-// bitmap resources; the process-wide window class and image library follow the open windows.
+// The module instance handle, stored by DllMain when the system loads the module and read by the
+// back end for its window class and the bitmap resources.
 
 #include <windows.h>
 
-namespace quorvane::win32 {
+namespace quorvane::platform::win32 {
 
-// The instance handle of the module that contains this code (the plug-in DLL, or the program
-// the back end is linked into).
+void setModuleInstance(HINSTANCE instance);
+// Null before DllMain ran (a program that links the back end without being a module).
 HINSTANCE moduleInstance();
 
-// Signature of msimg32's keyed copy.
-using TransparentBltFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, UINT);
-
-// One per open window, on the window's thread; the first registers the window class and loads
-// the image library, the last unregisters and frees them. Safe with windows on several threads.
-class ModuleUse {
-public:
-    ModuleUse();
-    ~ModuleUse();
-    ModuleUse(const ModuleUse&) = delete;
-    ModuleUse& operator=(const ModuleUse&) = delete;
-
-    // The registered class name, "Plugin" and eight hex digits of the module handle.
-    static const char* className();
-    // Windows that use the class now.
-    static int useCount();
-};
-
-// msimg32's keyed copy while a window is open on an NT-family system, otherwise null (the mask
-// method is used then).
-TransparentBltFn transparentBlt();
-// For tests: true makes transparentBlt() answer null, so that keyed copies take the mask path.
-void forceMaskMethod(bool force);
-
-} // namespace quorvane::win32
+} // namespace quorvane::platform::win32

@@ -2,11 +2,12 @@
 
 #include "gui/platform/win32/udroptarget.h"
 #include "gui/platform/win32/win32device.h"
+#include "gui/platform/win32/win32module.h"
 
 #include <new>
 #include <ole2.h>
 
-namespace quorvane::win32 {
+namespace quorvane::platform::win32 {
 
 std::unique_ptr<Win32Window> Win32Window::create(HWND parent, int32_t width, int32_t height,
                                                  platform::WindowEvents* events) {
@@ -145,4 +146,4 @@ LRESULT CALLBACK Win32Window::procedure(HWND window, UINT message, WPARAM wParam
     return self->handle(message, wParam, lParam);
 }
 
-} // namespace quorvane::win32
+} // namespace quorvane::platform::win32

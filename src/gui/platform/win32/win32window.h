@@ -3,12 +3,12 @@
 // painted and clicked through the window procedure, with an OLE drop target.
 
 #include "gui/platform/platform.h"
-#include "gui/platform/win32/win32module.h"
+#include "gui/platform/win32/win32moduleuse.h"
 
 #include <memory>
 #include <windows.h>
 
-namespace quorvane::win32 {
+namespace quorvane::platform::win32 {
 
 class UDropTarget;
 
@@ -56,4 +56,4 @@ private:
     UDropTarget* dropTarget_ = nullptr;
 };
 
-} // namespace quorvane::win32
+} // namespace quorvane::platform::win32
