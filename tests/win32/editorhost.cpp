@@ -314,6 +314,10 @@ struct Editor {
 void casePanel() {
     Editor editor;
     CHECK(editor.effect != nullptr);
+    // a parent that is no window gives no editor
+    CHECK(dispatch(editor.effect, effEditOpen, 0, 0, reinterpret_cast<void*>(0x7ff0)) == 0);
+    dispatch(editor.effect, effEditIdle);
+    dispatch(editor.effect, effEditClose);
     CHECK(editor.open());
     CHECK(childCount(editor.host) == 1);
     HWND child = GetWindow(editor.host, GW_CHILD);
