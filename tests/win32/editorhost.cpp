@@ -612,6 +612,26 @@ private:
     HGLOBAL block_;
 };
 
+// Drops when the left button goes up.
+class Source final : public IDropSource {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
+        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropSource)) {
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override {
+        if (escape) return DRAGDROP_S_CANCEL;
+        return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+};
+
 HGLOBAL block(const void* data, size_t size) {
     HGLOBAL b = GlobalAlloc(GMEM_MOVEABLE, size);
     std::memcpy(GlobalLock(b), data, size);
@@ -676,6 +696,42 @@ void caseDrop() {
         CHECK(RegisterDragDrop(hwnd, probe) == DRAGDROP_E_ALREADYREGISTERED);
         probe->Release();
     }
+
+    // a real drag from this program onto the window, the pointer moved by SendInput
+    {
+        const char words[] = "dragged";
+        Data dragged(CF_TEXT, block(words, sizeof(words)));
+        Source source;
+        moveTo(600, 20);
+        Sleep(150);
+        pump();
+        leftButton(true);
+        HANDLE user = CreateThread(
+            nullptr, 0,
+            [](void*) -> DWORD {
+                Sleep(200);
+                for (int x = 600; x >= 400; x -= 20) {
+                    moveTo(x, 60);
+                    Sleep(30);
+                }
+                Sleep(150);
+                leftButton(false);
+                return 0;
+            },
+            nullptr, 0, nullptr);
+        DWORD effect = 0;
+        HRESULT result = DoDragDrop(&dragged, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+        WaitForSingleObject(user, 5000);
+        CloseHandle(user);
+        value("dodragdrop", double(result));
+        CHECK(result == DRAGDROP_S_DROP);
+        CHECK(recorder.drops == 1 && recorder.type == win32::kDropText &&
+              recorder.count == int32_t(sizeof(words)));
+        CHECK(recorder.texts.size() == 1 && recorder.texts[0] == words);
+        CHECK(recorder.where.x == 400 && recorder.where.y == 60);
+        recorder.drops = 0;
+    }
+
     auto* target = new win32::UDropTarget(hwnd, &recorder);
     target->AddRef();
     SetCursorPos(kLeft + 120, kTop + 33);
