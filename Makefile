@@ -2,7 +2,8 @@
 # make test   build everything and run every test
 # make bench  build and run the benchmarks
 # make sanitize  build and run every test with the address and undefined-behaviour sanitizers
-.PHONY: all deps configure build test demo bench sanitize format clean
+# make windows   build build-win32/Quorvane.dll and build-win64/Quorvane.dll
+.PHONY: all deps configure build test demo bench sanitize format clean windows windows-deps windows-build
 
 BUILD := build
 TOOL := $(BUILD)/quorvane
@@ -18,8 +19,18 @@ configure: deps
 build: configure
 	cmake --build --preset default
 
-test: build
-	ctest --preset default
+# The Windows tests run when the cross compilers and wine64 are there or can be installed: the
+# 64-bit module's tests under wine64, and on the Linux side the file check of the 32-bit module
+# and the comparison of both modules' output streams.
+test: deps
+	@if scripts/install-deps.sh windows; then w=ON; else w=OFF; \
+	    echo "the Windows tests are skipped: the packages above are missing" >&2; fi; \
+	cmake --preset default -DQUORVANE_WINDOWS_TESTS=$$w >/dev/null && \
+	cmake --build --preset default && \
+	if [ $$w = ON ]; then \
+	    $(MAKE) --no-print-directory windows-build && \
+	    ctest --preset default && ctest --preset win64; \
+	else ctest --preset default; fi
 
 demo: build
 	$(TOOL) demo
@@ -37,8 +48,19 @@ sanitize: deps
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
+windows: windows-deps windows-build
+
+windows-deps:
+	@scripts/install-deps.sh windows
+
+windows-build:
+	@cmake --preset win32 >/dev/null
+	cmake --build --preset win32
+	@cmake --preset win64 >/dev/null
+	cmake --build --preset win64
+
 clean:
-	rm -rf $(BUILD) build-sanitize
+	rm -rf $(BUILD) build-sanitize build-win32 build-win64
 
 # make bitmaps   redraw resources/bmp/*.bmp with the generator in resources/
 .PHONY: bitmaps

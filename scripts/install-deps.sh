@@ -1,15 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the tool need, when they are missing.
 # Runs apt-get only as root; otherwise it names what is missing and stops.
+#
+#   scripts/install-deps.sh           the Linux build, its tests and the tool
+#   scripts/install-deps.sh windows   the Windows cross build and wine64 for its tests
 set -euo pipefail
 
-packages=(
-    cmake g++ make pkg-config
-    libgtest-dev libbenchmark-dev valgrind
-    libfreetype-dev libfontconfig-dev fonts-liberation
-    libx11-dev libxext-dev libxtst-dev xvfb xdotool x11-apps xauth
-    libsndfile1-dev libcli11-dev libpng-dev
-)
+if [ "${1:-}" = windows ]; then
+    packages=(
+        g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
+        binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+        wine64 googletest
+    )
+else
+    packages=(
+        cmake g++ make pkg-config
+        libgtest-dev libbenchmark-dev valgrind
+        libfreetype-dev libfontconfig-dev fonts-liberation
+        libx11-dev libxext-dev libxtst-dev xvfb xdotool x11-apps xauth
+        libsndfile1-dev libcli11-dev libpng-dev
+    )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -17,7 +17,7 @@
 #include "gui/platform/headless/headlesswindow.h"
 #include "gui/platform/raster/pixelbuffer.h"
 #include "shell/audioeffect.h"
-#include "shell/vstmain.h"
+#include "shell/module/vstmain.h"
 
 #include <gtest/gtest.h>
 

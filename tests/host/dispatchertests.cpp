@@ -184,12 +184,15 @@ TEST_F(Dispatcher, HostParameterChangesSendNoRequest) {
 }
 
 TEST_F(Dispatcher, EditorRequestsReachTheEditor) {
-    // the rect is the editor's own, before and after opening
+    // the rect is the editor's own, before and after opening; its size is that of the
+    // background bitmap, found among the module's resources
     ERect* rect = nullptr;
     EXPECT_EQ(dispatch(fx(), effEditGetRect, 0, 0, &rect), 1);
     ASSERT_NE(rect, nullptr);
     EXPECT_EQ(rect->top, 0);
     EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->bottom, 202);
+    EXPECT_EQ(rect->right, 900);
 
     // a second open replaces the first frame; the instance ends with the editor still open
     // (the valgrind run of these tests finds what a wrong order would leak)

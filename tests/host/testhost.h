@@ -1,12 +1,15 @@
 #pragma once
-// A recording host: loads the module with dlopen, calls its entry and keeps every request.
+// A recording host: loads the module as a host of the platform does (dlopen, LoadLibrary),
+// calls its entry and keeps every request.
 
+#include "moduleloader.h"
 #include "shell/aeffect.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,8 +51,6 @@ public:
     }
 };
 
-using EntryProc = AEffect* (*)(audioMasterCallback);
-
 // The built module, loaded once per test binary.
 class Module {
 public:
@@ -58,16 +59,50 @@ public:
         return module;
     }
     void* handle() const { return handle_; }
-    EntryProc entry(const char* name) const {
-        return reinterpret_cast<EntryProc>(dlsym(handle_, name));
-    }
     // The host must be the current one: its callback records the requests.
     AEffect* create(TestHost&) const { return entry("main")(TestHost::callback); }
 
+    EntryProc entry(const char* name) const { return moduleEntry(handle_, name); }
+
+#if defined(_WIN32)
+    // The names in the export table of the loaded image.
+    std::set<std::string> exportedNames() const {
+        auto* base = static_cast<const unsigned char*>(handle_);
+        auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+        auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& dir =
+            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+        std::set<std::string> names;
+        if (dir.Size == 0) return names;
+        auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+        auto* nameTable = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+        for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+            names.insert(reinterpret_cast<const char*>(base + nameTable[i]));
+        return names;
+    }
+
+#else
+    // The dynamic symbols the module defines.
+    std::set<std::string> exportedNames() const {
+        std::string command = std::string("nm -D --defined-only ") + QUORVANE_MODULE;
+        std::set<std::string> symbols;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return symbols;
+        char line[512];
+        while (std::fgets(line, sizeof(line), pipe)) {
+            char address[64], type[8], name[400];
+            if (std::sscanf(line, "%63s %7s %399s", address, type, name) == 3) symbols.insert(name);
+        }
+        if (pclose(pipe) != 0) symbols.insert("(nm failed)");
+        return symbols;
+    }
+
+#endif
+
 private:
-    Module() : handle_(dlopen(QUORVANE_MODULE, RTLD_NOW | RTLD_LOCAL)) {}
+    Module() : handle_(loadModule(QUORVANE_MODULE)) {}
     ~Module() {
-        if (handle_) dlclose(handle_);
+        if (handle_) unloadModule(handle_);
     }
     void* handle_;
 };

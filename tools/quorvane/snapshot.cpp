@@ -11,7 +11,7 @@
 #include "gui/platform/headless/headless.h"
 #include "gui/platform/headless/headlesswindow.h"
 #include "shell/audioeffect.h"
-#include "shell/vstmain.h"
+#include "shell/module/vstmain.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,6 @@
 // Module entry of the Linux plug-in: the host looks up VSTPluginMain or main.
 
-#include "shell/vstmain.h"
+#include "shell/module/vstmain.h"
 
 // A C++ function cannot be called main in a library, so the entry carries the assembler name.
 extern "C" __attribute__((visibility("default"))) AEffect*

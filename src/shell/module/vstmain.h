@@ -1,5 +1,5 @@
 #pragma once
-// The part of the module entry that is the same on every platform.
+// The part of the module entries that is the same on every platform: it builds the effect.
 
 #include "shell/aeffect.h"
 

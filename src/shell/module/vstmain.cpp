@@ -1,4 +1,4 @@
-#include "shell/vstmain.h"
+#include "shell/module/vstmain.h"
 
 #include "effect/adelayedit.h"
 

@@ -1,0 +1,5 @@
+# Cross build for 32-bit Windows with mingw-w64, win32 thread model.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(QUORVANE_MINGW_TRIPLET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwCommon.cmake)

@@ -1,0 +1,25 @@
+// Module entry of the Windows plug-in: DllMain keeps the module handle for the window class and
+// the bitmap resources; the host calls main (64-bit hosts may look up VSTPluginMain instead).
+// The module-definition file beside this one decides what is exported.
+
+#include "gui/platform/win32/win32module.h"
+#include "shell/module/vstmain.h"
+
+#include <windows.h>
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    (void)reason;
+    (void)reserved;
+    quorvane::platform::win32::setModuleInstance(instance);
+    return TRUE;
+}
+
+// A C++ function cannot be called main in a library; the module-definition file exports this
+// one under that name.
+extern "C" AEffect* VSTCALLBACK moduleMain(audioMasterCallback audioMaster) noexcept {
+    return createEffectInstance(audioMaster);
+}
+
+extern "C" AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback audioMaster) noexcept {
+    return createEffectInstance(audioMaster);
+}
