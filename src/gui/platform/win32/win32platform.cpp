@@ -1,75 +1,55 @@
-// Windows back end, first stage: bitmap resources, input state and time. Windows and drawing
-// surfaces are not made yet, so an editor opens without a window.
+// The platform operations of the Win32 back end.
 
-#include "gui/platform/platform.h"
-#include "gui/platform/win32/win32module.h"
-
-#include <windows.h>
-
-#include <utility>
+#include "gui/platform/win32/win32picture.h"
+#include "gui/platform/win32/win32window.h"
 
 namespace quorvane::platform {
 
 namespace {
 
-// A bitmap resource of the module, loaded by LoadBitmapA.
-class ResourceImage : public Image {
-public:
-    ResourceImage(HBITMAP bitmap, int32_t width, int32_t height)
-        : bitmap_(bitmap), width_(width), height_(height) {}
-    ~ResourceImage() override { DeleteObject(bitmap_); }
-    ResourceImage(const ResourceImage&) = delete;
-    ResourceImage& operator=(const ResourceImage&) = delete;
-    int32_t width() const override { return width_; }
-    int32_t height() const override { return height_; }
-
-private:
-    HBITMAP bitmap_;
-    int32_t width_;
-    int32_t height_;
-};
+bool down(int key) {
+    return (GetAsyncKeyState(key) & 0x8000) != 0;
+}
 
 } // namespace
 
-std::unique_ptr<Window> createChildWindow(void*, int32_t, int32_t, WindowEvents*) {
-    return nullptr;
+std::unique_ptr<Window> createChildWindow(void* parent, int32_t width, int32_t height,
+                                          WindowEvents* events) {
+    return win32::Win32Window::create(static_cast<HWND>(parent), width, height, events);
 }
 
-std::unique_ptr<Offscreen> createOffscreen(const Window*, int32_t, int32_t) {
-    return nullptr;
+std::unique_ptr<Offscreen> createOffscreen(const Window* reference, int32_t width, int32_t height) {
+    try {
+        const auto* window = dynamic_cast<const win32::Win32Window*>(reference);
+        return win32::Win32Offscreen::create(window ? window->handle() : nullptr, width, height);
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 std::unique_ptr<Image> loadBitmap(int32_t id) {
-    HBITMAP bitmap =
-        LoadBitmapA(win32::moduleInstance(), MAKEINTRESOURCEA(static_cast<WORD>(id & 0xFFFF)));
-    if (!bitmap) return nullptr;
-    BITMAP info;
-    if (GetObjectA(bitmap, sizeof(info), &info) != sizeof(info)) {
-        DeleteObject(bitmap);
-        return nullptr;
-    }
-    return std::make_unique<ResourceImage>(bitmap, info.bmWidth, info.bmHeight);
+    return win32::loadResourceBitmap(id);
 }
 
 uint32_t physicalButtons() {
-    const std::pair<int, uint32_t> keys[] = {
-        {VK_LBUTTON, 1}, {VK_MBUTTON, 2},  {VK_RBUTTON, 4},
-        {VK_SHIFT, 8},   {VK_CONTROL, 16}, {VK_MENU, 32},
-    };
-    uint32_t buttons = 0;
-    for (auto [key, bit] : keys)
-        if (GetAsyncKeyState(key) < 0) buttons |= bit;
-    return buttons;
+    uint32_t bits = 0;
+    if (down(VK_LBUTTON)) bits |= 1u;
+    if (down(VK_MBUTTON)) bits |= 2u;
+    if (down(VK_RBUTTON)) bits |= 4u;
+    if (down(VK_SHIFT)) bits |= 8u;
+    if (down(VK_CONTROL)) bits |= 16u;
+    if (down(VK_MENU)) bits |= 32u;
+    return bits;
 }
 
 bool buttonsSwapped() {
-    return GetSystemMetrics(SM_SWAPBUTTON) != 0;
+    return GetSystemMetrics(SM_SWAPBUTTON) > 0;
 }
 
 Point pointerScreenPosition() {
     POINT p{};
     GetCursorPos(&p);
-    return {static_cast<int32_t>(p.x), static_cast<int32_t>(p.y)};
+    return {p.x, p.y};
 }
 
 uint32_t tickCount() {
@@ -81,7 +61,10 @@ void sleepMilliseconds(uint32_t ms) {
 }
 
 bool runOnePendingRepaint() {
-    return false;
+    MSG message;
+    if (!PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) return false;
+    DispatchMessageA(&message);
+    return true;
 }
 
 } // namespace quorvane::platform

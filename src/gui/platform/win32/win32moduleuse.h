@@ -1,0 +1,33 @@
+#pragma once
+// What the open windows share process-wide: the module's window class and the image library
+// with its keyed copy. They come with the first window and go with the last.
+
+#include <windows.h>
+
+namespace quorvane::platform::win32 {
+
+// Signature of msimg32's keyed copy.
+using TransparentBltFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, UINT);
+
+// One per open window, on the window's thread; the first registers the window class and loads
+// the image library, the last unregisters and frees them. Safe with windows on several threads.
+class ModuleUse {
+public:
+    ModuleUse();
+    ~ModuleUse();
+    ModuleUse(const ModuleUse&) = delete;
+    ModuleUse& operator=(const ModuleUse&) = delete;
+
+    // The registered class name, "Plugin" and eight hex digits of the module handle.
+    static const char* className();
+    // Windows that use the class now.
+    static int useCount();
+};
+
+// msimg32's keyed copy while a window is open on an NT-family system, otherwise null (the mask
+// method is used then).
+TransparentBltFn transparentBlt();
+// For tests: true makes transparentBlt() answer null, so that keyed copies take the mask path.
+void forceMaskMethod(bool force);
+
+} // namespace quorvane::platform::win32
