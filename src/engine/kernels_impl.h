@@ -1,0 +1,574 @@
+#pragma once
+// The vector kernels, written once for any vector width and included by one translation unit per
+// instruction set (kernels_sse2.cpp, kernels_avx2.cpp, kernels_avx512.cpp), each compiled for its
+// set. Everything here has internal linkage, so the copies built for different sets never meet.
+//
+// Every kernel does exactly the float operations of the scalar code in fft.cpp and
+// duckingprocessor.cpp, in the same order, only on several values at once; where the scalar
+// code computes a - b the vector code may compute a + (-b), which IEEE arithmetic defines to be
+// the same value. A complex product (x.re w.re - x.im w.im, x.re w.im + x.im w.re) is formed as
+// [x.re, x.re] * [w.re, w.im] + [x.im, x.im] * [-w.im, w.re] with the second twiddle vector kept
+// in a table. There is no fused multiply-add anywhere.
+//
+// The recursion across bins is a chain of dependent steps that leaves most of the processor
+// idle; the frame step runs it a step at a time inside the loops of transforms that do not
+// depend on it, so that its latency hides under their work.
+
+#include "engine/kernels.h"
+
+#include <immintrin.h>
+
+#include <cfloat>
+#include <cstring>
+#include <utility>
+
+#define QV_INLINE inline __attribute__((always_inline))
+
+namespace quorvane::simd {
+namespace {
+
+template <int W> struct VectorTypes;
+template <> struct VectorTypes<4> {
+    typedef float F __attribute__((vector_size(16)));
+    typedef int32_t I __attribute__((vector_size(16)));
+};
+#if defined(__AVX__)
+template <> struct VectorTypes<8> {
+    typedef float F __attribute__((vector_size(32)));
+    typedef int32_t I __attribute__((vector_size(32)));
+};
+#endif
+#if defined(__AVX512F__)
+template <> struct VectorTypes<16> {
+    typedef float F __attribute__((vector_size(64)));
+    typedef int32_t I __attribute__((vector_size(64)));
+};
+#endif
+
+template <int W> using F = typename VectorTypes<W>::F;
+template <int W> using I = typename VectorTypes<W>::I;
+
+template <int W> QV_INLINE F<W> load(const float* p) {
+    F<W> v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <int W> QV_INLINE void store(float* p, F<W> v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+template <int W> QV_INLINE F<W> splat(float x) {
+    F<W> v;
+    for (int i = 0; i < W; ++i) {
+        v[i] = x;
+    }
+    return v;
+}
+
+// [a0, a0, a2, a2, ...]: the real parts of complex values, each twice.
+template <int W, size_t... K> QV_INLINE F<W> dupReImpl(F<W> x, std::index_sequence<K...>) {
+    return __builtin_shufflevector(x, x, (K & ~size_t{1})...);
+}
+template <int W> QV_INLINE F<W> dupRe(F<W> x) {
+    return dupReImpl<W>(x, std::make_index_sequence<W>());
+}
+
+// [a1, a1, a3, a3, ...]: the imaginary parts, each twice.
+template <int W, size_t... K> QV_INLINE F<W> dupImImpl(F<W> x, std::index_sequence<K...>) {
+    return __builtin_shufflevector(x, x, (K | size_t{1})...);
+}
+template <int W> QV_INLINE F<W> dupIm(F<W> x) {
+    return dupImImpl<W>(x, std::make_index_sequence<W>());
+}
+
+// [a1, a0, a3, a2, ...]: real and imaginary parts swapped.
+template <int W, size_t... K> QV_INLINE F<W> swapImpl(F<W> x, std::index_sequence<K...>) {
+    return __builtin_shufflevector(x, x, (K ^ size_t{1})...);
+}
+template <int W> QV_INLINE F<W> swapPairs(F<W> x) {
+    return swapImpl<W>(x, std::make_index_sequence<W>());
+}
+
+// The complex values in reverse order, each keeping its real part first.
+template <int W, size_t... K> QV_INLINE F<W> reverseImpl(F<W> x, std::index_sequence<K...>) {
+    return __builtin_shufflevector(x, x, ((W - 2 - (K & ~size_t{1})) | (K & size_t{1}))...);
+}
+template <int W> QV_INLINE F<W> reverseComplex(F<W> x) {
+    return reverseImpl<W>(x, std::make_index_sequence<W>());
+}
+
+// The floats in reverse order.
+template <int W, size_t... K> QV_INLINE F<W> reverseFloatsImpl(F<W> x, std::index_sequence<K...>) {
+    return __builtin_shufflevector(x, x, (W - 1 - K)...);
+}
+template <int W> QV_INLINE F<W> reverseFloats(F<W> x) {
+    return reverseFloatsImpl<W>(x, std::make_index_sequence<W>());
+}
+
+// Even and odd floats of the 2W floats a, b.
+template <int W, size_t... K> QV_INLINE F<W> evensImpl(F<W> a, F<W> b, std::index_sequence<K...>) {
+    return __builtin_shufflevector(a, b, (2 * K)...);
+}
+template <int W, size_t... K> QV_INLINE F<W> oddsImpl(F<W> a, F<W> b, std::index_sequence<K...>) {
+    return __builtin_shufflevector(a, b, (2 * K + 1)...);
+}
+template <int W> QV_INLINE F<W> evens(F<W> a, F<W> b) {
+    return evensImpl<W>(a, b, std::make_index_sequence<W>());
+}
+template <int W> QV_INLINE F<W> odds(F<W> a, F<W> b) {
+    return oddsImpl<W>(a, b, std::make_index_sequence<W>());
+}
+
+// [g0, g0, g1, g1, ...] from the lower or the upper half of g.
+template <int W, size_t... K> QV_INLINE F<W> spreadLoImpl(F<W> g, std::index_sequence<K...>) {
+    return __builtin_shufflevector(g, g, (K / 2)...);
+}
+template <int W, size_t... K> QV_INLINE F<W> spreadHiImpl(F<W> g, std::index_sequence<K...>) {
+    return __builtin_shufflevector(g, g, (W / 2 + K / 2)...);
+}
+template <int W> QV_INLINE F<W> spreadLo(F<W> g) {
+    return spreadLoImpl<W>(g, std::make_index_sequence<W>());
+}
+template <int W> QV_INLINE F<W> spreadHi(F<W> g) {
+    return spreadHiImpl<W>(g, std::make_index_sequence<W>());
+}
+
+// Sign of every imaginary part flipped: the complex conjugates.
+template <int W> QV_INLINE F<W> conj(F<W> x) {
+    I<W> sign;
+    for (int i = 0; i < W; ++i) {
+        sign[i] = (i & 1) != 0 ? static_cast<int32_t>(0x80000000u) : 0;
+    }
+    return reinterpret_cast<F<W>>(reinterpret_cast<I<W>>(x) ^ sign);
+}
+
+QV_INLINE F<4> vsqrt(F<4> x) {
+    return reinterpret_cast<F<4>>(_mm_sqrt_ps(reinterpret_cast<__m128>(x)));
+}
+#if defined(__AVX__)
+QV_INLINE F<8> vsqrt(F<8> x) {
+    return reinterpret_cast<F<8>>(_mm256_sqrt_ps(reinterpret_cast<__m256>(x)));
+}
+#endif
+#if defined(__AVX512F__)
+QV_INLINE F<16> vsqrt(F<16> x) {
+    // The masked form with every lane selected: the plain one reads an undefined vector.
+    const __m512 v = reinterpret_cast<__m512>(x);
+    return reinterpret_cast<F<16>>(_mm512_mask_sqrt_ps(v, static_cast<__mmask16>(0xffff), v));
+}
+#endif
+
+// Work run beside the transforms: nothing.
+struct NoSide {
+    QV_INLINE void operator()() {}
+};
+
+// ---- Transform ----
+
+// Fused permutation and first two stages, from src (n/2 complex values) into dst. Output group g
+// (complex values 4g .. 4g+3) is fed from positions r, r + m/2, r + m/4, r + 3m/4 of the input,
+// r = groups^-1(g); consecutive r are taken together in the lanes.
+template <int W, class Side>
+QV_INLINE void firstStages(const FftTables& f, const float* __restrict src, float* __restrict dst,
+                           Side& side) {
+    constexpr uint32_t C = W / 2;
+    const uint32_t m = f.n / 2;
+    const uint32_t quarter = m / 4;
+    const float* pa = src;
+    const float* pb = src + 2 * (m / 2);
+    const float* pc = src + 2 * (m / 4);
+    const float* pd = src + 2 * (3 * (m / 4));
+    for (uint32_t r = 0; r < quarter; r += C) {
+        const F<W> a = load<W>(pa + 2 * r);
+        const F<W> b = load<W>(pb + 2 * r);
+        const F<W> c = load<W>(pc + 2 * r);
+        const F<W> d = load<W>(pd + 2 * r);
+        // First stage: (a, b) and (c, d) pairs.
+        const F<W> s0 = a + b;
+        const F<W> s1 = a - b;
+        const F<W> s2 = c + d;
+        const F<W> s3 = c - d;
+        // Second stage: twiddles 1 and -i; e = (d.im, -d.re).
+        const F<W> e = conj<W>(swapPairs<W>(s3));
+        float out[4][W];
+        store<W>(out[0], s0 + s2);
+        store<W>(out[1], s1 + e);
+        store<W>(out[2], s0 - s2);
+        store<W>(out[3], s1 - e);
+        for (uint32_t l = 0; l < C; ++l) {
+            float* o = dst + 8 * static_cast<size_t>(f.groups[r + l]);
+            std::memcpy(o, &out[0][2 * l], 2 * sizeof(float));
+            std::memcpy(o + 2, &out[1][2 * l], 2 * sizeof(float));
+            std::memcpy(o + 4, &out[2][2 * l], 2 * sizeof(float));
+            std::memcpy(o + 6, &out[3][2 * l], 2 * sizeof(float));
+        }
+        side();
+    }
+}
+
+// One stage of span 2 half: x[k + half] = x[k] - t, x[k] = x[k] + t with t = x[k + half] w.
+template <int W, class Side>
+QV_INLINE void stage(float* __restrict v, uint32_t m, uint32_t half, const float* __restrict tw,
+                     Side& side) {
+    constexpr uint32_t C = W / 2;
+    const float* twSwap = tw + 2 * half;
+    for (uint32_t k = 0; k < m; k += 2 * half) {
+        float* lo = v + 2 * static_cast<size_t>(k);
+        float* hi = lo + 2 * static_cast<size_t>(half);
+        for (uint32_t j = 0; j < half; j += C) {
+            const F<W> x = load<W>(hi + 2 * j);
+            const F<W> u = load<W>(lo + 2 * j);
+            const F<W> t =
+                dupRe<W>(x) * load<W>(tw + 2 * j) + dupIm<W>(x) * load<W>(twSwap + 2 * j);
+            store<W>(hi + 2 * j, u - t);
+            store<W>(lo + 2 * j, u + t);
+            side();
+        }
+    }
+}
+
+template <int W, class Side> QV_INLINE void laterStages(const FftTables& f, float* v, Side& side) {
+    const uint32_t m = f.n / 2;
+    for (uint32_t s = 3; s <= f.stages; ++s) {
+        const uint32_t half = 1u << (s - 1);
+        const float* tw = f.stageTw + 4 * static_cast<size_t>(half - 4);
+        if constexpr (W > 4) {
+            if (half < W / 2) {
+                stage<W / 2>(v, m, half, tw, side);
+                continue;
+            }
+        }
+        stage<W>(v, m, half, tw, side);
+    }
+}
+
+// The scalar split and combine for one i of 1 .. q-1, as fft.cpp does them.
+QV_INLINE void splitCombineOne(float* z, uint32_t i, uint32_t n, const float* tw) {
+    const uint32_t h = n / 2;
+    const float ziRe = z[2 * i];
+    const float ziIm = z[2 * i + 1];
+    const float zhRe = z[2 * (h - i)];
+    const float zhIm = z[2 * (h - i) + 1];
+    const float oRe = (zhIm + ziIm) * 0.5f;
+    const float oIm = (ziRe - zhRe) * (-0.5f);
+    z[2 * (h + i)] = oRe;
+    z[2 * (h + i) + 1] = oIm;
+    z[2 * (n - i)] = oRe;
+    z[2 * (n - i) + 1] = -oIm;
+    const float eRe = (ziRe + zhRe) * 0.5f;
+    const float eIm = (ziIm - zhIm) * 0.5f;
+    // X[i] = E[i] + tw[i-1] O[i] and X[h-i] = conj E[i] + tw[h-i-1] conj O[i].
+    const float* w = tw + 2 * (i - 1);
+    z[2 * i] = eRe + (w[0] * oRe - w[1] * oIm);
+    z[2 * i + 1] = eIm + (w[0] * oIm + w[1] * oRe);
+    const float* wm = tw + 2 * (h - i - 1);
+    const float mIm = -oIm;
+    const float emIm = -eIm;
+    z[2 * (h - i)] = eRe + (wm[0] * oRe - wm[1] * mIm);
+    z[2 * (h - i) + 1] = emIm + (wm[0] * mIm + wm[1] * oRe);
+}
+
+// Split of the half-length transform Z into the even- and odd-sample spectra E and O, and the
+// combination X[k] = E[k] + tw[k-1] O[k], for the pair of bins i and h - i at once. O stays in
+// the upper half as the scalar code leaves it.
+template <int W, class Side> QV_INLINE void splitCombine(const FftTables& f, float* z, Side& side) {
+    constexpr uint32_t C = W / 2;
+    const uint32_t n = f.n;
+    const uint32_t h = n / 2;
+    const uint32_t q = n / 4;
+    const float* tw = f.realTw;
+    const float* twSwap = f.realTwSwap;
+    const float z0Re = z[0];
+    const float z0Im = z[1];
+    const float zqRe = z[2 * q];
+    const float zqIm = z[2 * q + 1];
+
+    const F<W> half = splat<W>(0.5f);
+    F<W> halfNeg;
+    for (int l = 0; l < W; ++l) {
+        halfNeg[l] = (l & 1) != 0 ? -0.5f : 0.5f;
+    }
+    uint32_t i = 1;
+    for (; i + C <= q; i += C) {
+        const uint32_t mi = h - i - (C - 1); // lowest index of the mirrored group
+        const F<W> zi = load<W>(z + 2 * i);
+        const F<W> zh = reverseComplex<W>(load<W>(z + 2 * mi));
+        const F<W> e = (zi + conj<W>(zh)) * half;
+        const F<W> o = (swapPairs<W>(zi) + conj<W>(swapPairs<W>(zh))) * halfNeg;
+        const F<W> oc = conj<W>(o);
+        store<W>(z + 2 * (h + i), o);
+        store<W>(z + 2 * (n - i - (C - 1)), reverseComplex<W>(oc));
+        const F<W> x = e + (dupRe<W>(o) * load<W>(tw + 2 * (i - 1)) +
+                            dupIm<W>(o) * load<W>(twSwap + 2 * (i - 1)));
+        const F<W> wm = reverseComplex<W>(load<W>(tw + 2 * (mi - 1)));
+        const F<W> wmSwap = reverseComplex<W>(load<W>(twSwap + 2 * (mi - 1)));
+        const F<W> xm = conj<W>(e) + (dupRe<W>(oc) * wm + dupIm<W>(oc) * wmSwap);
+        store<W>(z + 2 * i, x);
+        store<W>(z + 2 * mi, reverseComplex<W>(xm));
+        side();
+    }
+    for (; i < q; ++i) {
+        splitCombineOne(z, i, n, tw);
+    }
+
+    // Special bins: E[0], O[0], E[q], O[q]; then bins 0 and N/2, and X[q].
+    z[2 * (q + h)] = zqIm;
+    z[2 * (q + h) + 1] = 0.0f;
+    z[2 * h] = z0Re - z0Im;
+    z[2 * h + 1] = 0.0f;
+    z[0] = z0Re + z0Im;
+    z[1] = 0.0f;
+    const float* w = tw + 2 * (q - 1);
+    z[2 * q] = zqRe + (w[0] * zqIm - w[1] * 0.0f);
+    z[2 * q + 1] = 0.0f + (w[0] * 0.0f + w[1] * zqIm);
+}
+
+QV_INLINE bool overlaps(const float* a, size_t aCount, const float* b, size_t bCount) {
+    const uintptr_t a0 = reinterpret_cast<uintptr_t>(a);
+    const uintptr_t b0 = reinterpret_cast<uintptr_t>(b);
+    return a0 < b0 + bCount * sizeof(float) && b0 < a0 + aCount * sizeof(float);
+}
+
+template <int W, class Side>
+QV_INLINE void forwardRealWith(const FftTables& f, const float* in, float* out, Side& side) {
+    const uint32_t n = f.n;
+    const float* src = in;
+    if (overlaps(in, n, out, n)) {
+        // The upper half of out is work area: the input waits there while the first stages
+        // gather it into the lower half.
+        std::memmove(out + n, in, n * sizeof(float));
+        src = out + n;
+    }
+    firstStages<W>(f, src, out, side);
+    laterStages<W>(f, out, side);
+    splitCombine<W>(f, out, side);
+}
+
+// Hartley combination of bins 0 .. n/2 into n reals: y[k] = re + im of bin k for k <= n/2 and
+// y[n-k] = re - im of bin k; with kScaled every value is multiplied by scale.
+template <int W, bool kScaled, class Side>
+QV_INLINE void hartley(const float* __restrict bins, float* __restrict y, uint32_t n, float scale,
+                       Side& side) {
+    const uint32_t h = n / 2;
+    const F<W> s = splat<W>(scale);
+    auto one = [&](uint32_t k) {
+        const float sum = bins[2 * k] + bins[2 * k + 1];
+        y[k] = kScaled ? sum * scale : sum;
+        if (k != 0 && k != h) {
+            const float diff = bins[2 * k] - bins[2 * k + 1];
+            y[n - k] = kScaled ? diff * scale : diff;
+        }
+    };
+    one(0);
+    uint32_t k = 1;
+    for (; k + W <= h; k += W) {
+        const F<W> a = load<W>(bins + 2 * k);
+        const F<W> b = load<W>(bins + 2 * k + W);
+        const F<W> re = evens<W>(a, b);
+        const F<W> im = odds<W>(a, b);
+        F<W> sum = re + im;
+        F<W> diff = re - im;
+        if constexpr (kScaled) {
+            sum = sum * s;
+            diff = diff * s;
+        }
+        store<W>(y + k, sum);
+        store<W>(y + n - k - (W - 1), reverseFloats<W>(diff));
+        side();
+    }
+    for (; k <= h; ++k) {
+        one(k);
+    }
+}
+
+template <int W, class Side>
+QV_INLINE void inverseRealWith(const FftTables& f, float* X, float* y, Side& side) {
+    const uint32_t n = f.n;
+    const float scale = 1.0f / static_cast<float>(n);
+    hartley<W, false>(X, y, n, scale, side);
+    forwardRealWith<W>(f, y, X, side);
+    hartley<W, true>(X, y, n, scale, side);
+}
+
+// ---- Linear passes of the frame step ----
+
+template <int W, class Side>
+QV_INLINE void applyWindow(const float* __restrict frame, const float* __restrict w,
+                           float* __restrict work, uint32_t n, Side& side) {
+    for (uint32_t j = 0; j < n; j += W) {
+        store<W>(work + j, load<W>(frame + j) * load<W>(w + j));
+        side();
+    }
+}
+
+template <int W, class Side>
+QV_INLINE void magnitudes(const float* __restrict spectrum, float* __restrict mag, uint32_t count,
+                          Side& side) {
+    uint32_t j = 0;
+    for (; j + W <= count; j += W) {
+        const F<W> a = load<W>(spectrum + 2 * j);
+        const F<W> b = load<W>(spectrum + 2 * j + W);
+        const F<W> re = evens<W>(a, b);
+        const F<W> im = odds<W>(a, b);
+        store<W>(mag + j, vsqrt(re * re + im * im));
+        side();
+    }
+    for (; j < count; ++j) {
+        const float re = spectrum[2 * j];
+        const float im = spectrum[2 * j + 1];
+        mag[j] = __builtin_sqrtf(re * re + im * im);
+    }
+}
+
+QV_INLINE float smoothTimeOne(float s, float key) {
+    const float v = s + (key - s) * 0.1f;
+    return (v >= 1e-20f && v <= FLT_MAX) ? v : 0.0f;
+}
+
+template <int W>
+QV_INLINE void smoothTime(float* __restrict state, float* __restrict key, uint32_t count) {
+    const F<W> tiny = splat<W>(1e-20f);
+    const F<W> largest = splat<W>(FLT_MAX);
+    const F<W> factor = splat<W>(0.1f);
+    uint32_t j = 0;
+    for (; j + W <= count; j += W) {
+        const F<W> s = load<W>(state + j);
+        const F<W> v = s + (load<W>(key + j) - s) * factor;
+        const I<W> keep = (v >= tiny) & (v <= largest);
+        const F<W> r = reinterpret_cast<F<W>>(reinterpret_cast<I<W>>(v) & keep);
+        store<W>(state + j, r);
+        store<W>(key + j, r);
+    }
+    for (; j < count; ++j) {
+        const float v = smoothTimeOne(state[j], key[j]);
+        state[j] = v;
+        key[j] = v;
+    }
+}
+
+QV_INLINE void gainOne(const float* key, const float* ducked, float* spectrum, uint32_t j) {
+    const float r = key[j] / (ducked[j] + 1e-20f);
+    const float g = 1.0f / (r + 1.0f);
+    spectrum[2 * j] = spectrum[2 * j] * g;
+    spectrum[2 * j + 1] = spectrum[2 * j + 1] * g;
+}
+
+template <int W>
+QV_INLINE void applyGains(const float* __restrict key, const float* __restrict ducked,
+                          float* __restrict spectrum, uint32_t count) {
+    const F<W> tiny = splat<W>(1e-20f);
+    const F<W> one = splat<W>(1.0f);
+    uint32_t j = 0;
+    for (; j + W <= count; j += W) {
+        const F<W> r = load<W>(key + j) / (load<W>(ducked + j) + tiny);
+        const F<W> g = one / (r + one);
+        store<W>(spectrum + 2 * j, load<W>(spectrum + 2 * j) * spreadLo<W>(g));
+        store<W>(spectrum + 2 * j + W, load<W>(spectrum + 2 * j + W) * spreadHi<W>(g));
+    }
+    for (; j < count; ++j) {
+        gainOne(key, ducked, spectrum, j);
+    }
+}
+
+template <int W, class Side>
+QV_INLINE void overlapAdd(const float* __restrict work, const float* __restrict w,
+                          float* __restrict acc, uint32_t n, uint32_t hop, Side& side) {
+    const uint32_t split = n - hop;
+    for (uint32_t j = 0; j < split; j += W) {
+        store<W>(acc + j, load<W>(acc + j) + load<W>(work + j) * load<W>(w + j));
+        side();
+    }
+    for (uint32_t j = split; j < n; j += W) {
+        store<W>(acc + j, load<W>(work + j) * load<W>(w + j));
+        side();
+    }
+}
+
+// The recursion across bins, one step per call: upward with the lower neighbour's coefficient.
+struct Upward {
+    float* k;
+    const float* c;
+    uint32_t count;
+    uint32_t j;
+    float prev;
+    QV_INLINE void operator()() {
+        if (j < count) {
+            prev = prev + (k[j] - prev) * c[j - 1];
+            k[j] = prev;
+            ++j;
+        }
+    }
+    QV_INLINE void finish() {
+        for (; j < count; ++j) {
+            prev = prev + (k[j] - prev) * c[j - 1];
+            k[j] = prev;
+        }
+    }
+};
+
+// Downward with the upper neighbour's coefficient; j counts the bins still to do.
+struct Downward {
+    float* k;
+    const float* c;
+    uint32_t j;
+    float next;
+    QV_INLINE void operator()() {
+        if (j > 0) {
+            --j;
+            next = next + (k[j] - next) * c[j + 1];
+            k[j] = next;
+        }
+    }
+    QV_INLINE void finish() {
+        while (j > 0) {
+            --j;
+            next = next + (k[j] - next) * c[j + 1];
+            k[j] = next;
+        }
+    }
+};
+
+// The frame step: the key's spectrum first; the upward recursion runs inside the transform of
+// channel 1, the downward one inside the inverse transform of channel 0, which does not depend
+// on it; then the gains and the inverse transform of channel 1.
+template <int W> void frameStepImpl(const FftTables& f, const FrameBuffers& b) {
+    const uint32_t n = b.n;
+    const uint32_t bins = b.bins;
+    NoSide none;
+
+    applyWindow<W>(b.input[0], b.window, b.work, n, none);
+    forwardRealWith<W>(f, b.work, b.spectrum[0], none);
+    magnitudes<W>(b.spectrum[0], b.magnitude[0], bins, none);
+
+    float* key = b.magnitude[0];
+    smoothTime<W>(b.keyState, key, bins);
+
+    Upward up{key, b.coefficients, bins, 1, key[0]};
+    applyWindow<W>(b.input[1], b.window, b.work, n, up);
+    forwardRealWith<W>(f, b.work, b.spectrum[1], up);
+    magnitudes<W>(b.spectrum[1], b.magnitude[1], bins, up);
+    up.finish();
+
+    Downward down{key, b.coefficients, bins - 1, key[bins - 1]};
+    inverseRealWith<W>(f, b.spectrum[0], b.work, down);
+    overlapAdd<W>(b.work, b.window, b.accumulator[0], n, b.hop, down);
+    down.finish();
+
+    applyGains<W>(key, b.magnitude[1], b.spectrum[1], bins);
+    inverseRealWith<W>(f, b.spectrum[1], b.work, none);
+    overlapAdd<W>(b.work, b.window, b.accumulator[1], n, b.hop, none);
+}
+
+template <int W> void forwardRealImpl(const FftTables& f, const float* in, float* out) {
+    NoSide none;
+    forwardRealWith<W>(f, in, out, none);
+}
+
+template <int W> void inverseRealImpl(const FftTables& f, float* X, float* y) {
+    NoSide none;
+    inverseRealWith<W>(f, X, y, none);
+}
+
+} // namespace
+} // namespace quorvane::simd
