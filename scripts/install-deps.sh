@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    libgtest-dev libbenchmark-dev valgrind
+    libgtest-dev libbenchmark-dev libfftw3-dev valgrind
     libfreetype-dev libfontconfig-dev fonts-liberation
     libx11-dev libxext-dev libxtst-dev xvfb xdotool x11-apps xauth
     libsndfile1-dev libcli11-dev libpng-dev
