@@ -166,6 +166,22 @@ struct NoSide {
 
 // ---- Transform ----
 
+// Complex value l of each of p0 .. p3 as one group of four at dst + 8 groups[l], for every lane l.
+template <int W, size_t... L>
+QV_INLINE void scatterGroups(float* dst, const uint32_t* groups, F<W> p0, F<W> p1, F<W> p2, F<W> p3,
+                             std::index_sequence<L...>) {
+    typedef float Pair __attribute__((vector_size(16)));
+    auto put = [&](auto lane) {
+        constexpr size_t l = decltype(lane)::value;
+        float* o = dst + 8 * static_cast<size_t>(groups[l]);
+        const Pair lo = __builtin_shufflevector(p0, p1, 2 * l, 2 * l + 1, W + 2 * l, W + 2 * l + 1);
+        const Pair hi = __builtin_shufflevector(p2, p3, 2 * l, 2 * l + 1, W + 2 * l, W + 2 * l + 1);
+        std::memcpy(o, &lo, sizeof lo);
+        std::memcpy(o + 4, &hi, sizeof hi);
+    };
+    (put(std::integral_constant<size_t, L>()), ...);
+}
+
 // Fused permutation and first two stages, from src (n/2 complex values) into dst. Output group g
 // (complex values 4g .. 4g+3) is fed from positions r, r + m/2, r + m/4, r + 3m/4 of the input,
 // r = groups^-1(g); consecutive r are taken together in the lanes.
@@ -191,18 +207,8 @@ QV_INLINE void firstStages(const FftTables& f, const float* __restrict src, floa
         const F<W> s3 = c - d;
         // Second stage: twiddles 1 and -i; e = (d.im, -d.re).
         const F<W> e = conj<W>(swapPairs<W>(s3));
-        float out[4][W];
-        store<W>(out[0], s0 + s2);
-        store<W>(out[1], s1 + e);
-        store<W>(out[2], s0 - s2);
-        store<W>(out[3], s1 - e);
-        for (uint32_t l = 0; l < C; ++l) {
-            float* o = dst + 8 * static_cast<size_t>(f.groups[r + l]);
-            std::memcpy(o, &out[0][2 * l], 2 * sizeof(float));
-            std::memcpy(o + 2, &out[1][2 * l], 2 * sizeof(float));
-            std::memcpy(o + 4, &out[2][2 * l], 2 * sizeof(float));
-            std::memcpy(o + 6, &out[3][2 * l], 2 * sizeof(float));
-        }
+        scatterGroups<W>(dst, f.groups + r, s0 + s2, s1 + e, s0 - s2, s1 - e,
+                         std::make_index_sequence<W / 2>());
         side();
     }
 }
@@ -228,18 +234,65 @@ QV_INLINE void stage(float* __restrict v, uint32_t m, uint32_t half, const float
     }
 }
 
+// Two stages in one pass, spans 2 half and 4 half: the four values k + j + {0, 1, 2, 3} half go
+// through the butterflies of both stages in registers, each butterfly as in stage().
+template <int W, class Side>
+QV_INLINE void stagePair(float* __restrict v, uint32_t m, uint32_t half, const float* __restrict tw,
+                         Side& side) {
+    constexpr uint32_t C = W / 2;
+    const float* twSwap = tw + 2 * half;
+    const float* tw2 = tw + 4 * half; // the next stage's table, 2 half entries
+    const float* tw2Swap = tw2 + 4 * half;
+    for (uint32_t k = 0; k < m; k += 4 * half) {
+        float* p0 = v + 2 * static_cast<size_t>(k);
+        float* p1 = p0 + 2 * static_cast<size_t>(half);
+        float* p2 = p1 + 2 * static_cast<size_t>(half);
+        float* p3 = p2 + 2 * static_cast<size_t>(half);
+        for (uint32_t j = 0; j < half; j += C) {
+            const F<W> w = load<W>(tw + 2 * j);
+            const F<W> ws = load<W>(twSwap + 2 * j);
+            const F<W> x0 = load<W>(p0 + 2 * j);
+            const F<W> x1 = load<W>(p1 + 2 * j);
+            const F<W> x2 = load<W>(p2 + 2 * j);
+            const F<W> x3 = load<W>(p3 + 2 * j);
+            const F<W> t1 = dupRe<W>(x1) * w + dupIm<W>(x1) * ws;
+            const F<W> t3 = dupRe<W>(x3) * w + dupIm<W>(x3) * ws;
+            const F<W> y0 = x0 + t1;
+            const F<W> y1 = x0 - t1;
+            const F<W> y2 = x2 + t3;
+            const F<W> y3 = x2 - t3;
+            const F<W> u2 =
+                dupRe<W>(y2) * load<W>(tw2 + 2 * j) + dupIm<W>(y2) * load<W>(tw2Swap + 2 * j);
+            const F<W> u3 = dupRe<W>(y3) * load<W>(tw2 + 2 * (half + j)) +
+                            dupIm<W>(y3) * load<W>(tw2Swap + 2 * (half + j));
+            store<W>(p0 + 2 * j, y0 + u2);
+            store<W>(p2 + 2 * j, y0 - u2);
+            store<W>(p1 + 2 * j, y1 + u3);
+            store<W>(p3 + 2 * j, y1 - u3);
+            side();
+            side();
+        }
+    }
+}
+
+// Stages 3 .. stages: one single stage first when their number is odd, then pairs.
 template <int W, class Side> QV_INLINE void laterStages(const FftTables& f, float* v, Side& side) {
     const uint32_t m = f.n / 2;
-    for (uint32_t s = 3; s <= f.stages; ++s) {
+    uint32_t s = 3;
+    if ((f.stages - 2) % 2 != 0) {
+        stage<4>(v, m, 4, f.stageTw, side);
+        s = 4;
+    }
+    for (; s + 1 <= f.stages; s += 2) {
         const uint32_t half = 1u << (s - 1);
         const float* tw = f.stageTw + 4 * static_cast<size_t>(half - 4);
         if constexpr (W > 4) {
             if (half < W / 2) {
-                stage<W / 2>(v, m, half, tw, side);
+                stagePair<W / 2>(v, m, half, tw, side);
                 continue;
             }
         }
-        stage<W>(v, m, half, tw, side);
+        stagePair<W>(v, m, half, tw, side);
     }
 }
 
