@@ -273,9 +273,8 @@ void DuckingProcessor::run(const float* const* inputs, uint32_t n, bool stage) n
 }
 
 void DuckingProcessor::frameStep() {
-    // Finished output moves to the front before this frame adds to it.
-    compactAccumulators();
     if (const simd::Kernels* kernels = fft_.kernels(); kernels != nullptr) {
+        // The kernel moves the accumulators down itself, under other work.
         simd::FrameBuffers frame{};
         frame.n = n_;
         frame.bins = bins_;
@@ -288,11 +287,17 @@ void DuckingProcessor::frameStep() {
             frame.input[ch] = input_[ch].data();
             frame.spectrum[ch] = spectrum_[ch].data();
             frame.magnitude[ch] = magnitude_[ch].data();
-            frame.accumulator[ch] = accumulator_[ch].data() + ready_;
+            frame.accumulator[ch] = accumulator_[ch].data();
         }
+        frame.accShift = accRead_;
+        frame.ready = ready_;
         kernels->frameStep(fft_.tables(), frame);
+        accRead_ = 0;
         return;
     }
+
+    // Finished output moves to the front before this frame adds to it.
+    compactAccumulators();
 
     const uint32_t n = n_;
     const uint32_t bins = bins_;

@@ -34,7 +34,12 @@ struct FrameBuffers {
     float* magnitude[2];
     float* keyState;
     float* work;
-    float* accumulator[2]; // at the ready count
+    // Position 0 of the accumulators once the first accShift samples, already read out, have
+    // left them: the frame step moves the N + H live ones down first, then adds the frame's
+    // output from position ready on.
+    float* accumulator[2];
+    uint32_t accShift;
+    uint32_t ready;
 };
 
 struct Kernels {

@@ -186,8 +186,8 @@ QV_INLINE void scatterGroups(float* dst, const uint32_t* groups, F<W> p0, F<W> p
 // (complex values 4g .. 4g+3) is fed from positions r, r + m/2, r + m/4, r + 3m/4 of the input,
 // r = groups^-1(g); consecutive r are taken together in the lanes.
 template <int W, class Side>
-QV_INLINE void firstStages(const FftTables& f, const float* __restrict src, float* __restrict dst,
-                           Side& side) {
+QV_INLINE void firstStages(const FftTables& f, const float* __restrict src,
+                           const float* __restrict window, float* __restrict dst, Side& side) {
     constexpr uint32_t C = W / 2;
     const uint32_t m = f.n / 2;
     const uint32_t quarter = m / 4;
@@ -196,10 +196,17 @@ QV_INLINE void firstStages(const FftTables& f, const float* __restrict src, floa
     const float* pc = src + 2 * (m / 4);
     const float* pd = src + 2 * (3 * (m / 4));
     for (uint32_t r = 0; r < quarter; r += C) {
-        const F<W> a = load<W>(pa + 2 * r);
-        const F<W> b = load<W>(pb + 2 * r);
-        const F<W> c = load<W>(pc + 2 * r);
-        const F<W> d = load<W>(pd + 2 * r);
+        F<W> a = load<W>(pa + 2 * r);
+        F<W> b = load<W>(pb + 2 * r);
+        F<W> c = load<W>(pc + 2 * r);
+        F<W> d = load<W>(pd + 2 * r);
+        if (window != nullptr) {
+            // The windowed frame, frame[j] * w[j], taken straight into the transform.
+            a = a * load<W>(window + 2 * r);
+            b = b * load<W>(window + 2 * (r + m / 2));
+            c = c * load<W>(window + 2 * (r + m / 4));
+            d = d * load<W>(window + 2 * (r + 3 * (m / 4)));
+        }
         // First stage: (a, b) and (c, d) pairs.
         const F<W> s0 = a + b;
         const F<W> s1 = a - b;
@@ -383,17 +390,19 @@ QV_INLINE bool overlaps(const float* a, size_t aCount, const float* b, size_t bC
     return a0 < b0 + bCount * sizeof(float) && b0 < a0 + aCount * sizeof(float);
 }
 
+// With a window, the transform of in[j] * window[j]; in and out must not overlap then.
 template <int W, class Side>
-QV_INLINE void forwardRealWith(const FftTables& f, const float* in, float* out, Side& side) {
+QV_INLINE void forwardRealWith(const FftTables& f, const float* in, float* out, Side& side,
+                               const float* window = nullptr) {
     const uint32_t n = f.n;
     const float* src = in;
-    if (overlaps(in, n, out, n)) {
+    if (window == nullptr && overlaps(in, n, out, n)) {
         // The upper half of out is work area: the input waits there while the first stages
         // gather it into the lower half.
         std::memmove(out + n, in, n * sizeof(float));
         src = out + n;
     }
-    firstStages<W>(f, src, out, side);
+    firstStages<W>(f, src, window, out, side);
     laterStages<W>(f, out, side);
     splitCombine<W>(f, out, side);
 }
@@ -435,6 +444,63 @@ QV_INLINE void hartley(const float* __restrict bins, float* __restrict y, uint32
     }
 }
 
+// One output sample of the inverse, v, windowed into the accumulator: added below split, stored
+// from there on.
+QV_INLINE void addOne(float* acc, const float* w, uint32_t k, uint32_t split, float v) {
+    acc[k] = k < split ? acc[k] + v * w[k] : v * w[k];
+}
+
+// The last Hartley pass of the inverse fused with the overlap-add: the scaled time signal goes
+// through the window into the accumulator without being stored.
+template <int W, class Side>
+QV_INLINE void hartleyOverlapAdd(const float* __restrict bins, const float* __restrict w,
+                                 float* __restrict acc, uint32_t n, uint32_t hop, float scale,
+                                 Side& side) {
+    const uint32_t h = n / 2;
+    const uint32_t split = n - hop;
+    const F<W> s = splat<W>(scale);
+    auto one = [&](uint32_t k) {
+        addOne(acc, w, k, split, (bins[2 * k] + bins[2 * k + 1]) * scale);
+        if (k != 0 && k != h) {
+            addOne(acc, w, n - k, split, (bins[2 * k] - bins[2 * k + 1]) * scale);
+        }
+    };
+    one(0);
+    uint32_t k = 1;
+    for (; k + W <= h; k += W) {
+        const F<W> a = load<W>(bins + 2 * k);
+        const F<W> b = load<W>(bins + 2 * k + W);
+        const F<W> re = evens<W>(a, b);
+        const F<W> im = odds<W>(a, b);
+        const F<W> sum = (re + im) * s;
+        const F<W> diff = reverseFloats<W>((re - im) * s);
+        // Below n/2 every position adds; the mirrored group lies wholly on one side of split,
+        // as both are multiples of W.
+        store<W>(acc + k, load<W>(acc + k) + sum * load<W>(w + k));
+        const uint32_t p = n - k - (W - 1);
+        if (p >= split) {
+            store<W>(acc + p, diff * load<W>(w + p));
+        } else {
+            store<W>(acc + p, load<W>(acc + p) + diff * load<W>(w + p));
+        }
+        side();
+    }
+    for (; k <= h; ++k) {
+        one(k);
+    }
+}
+
+// The inverse transform of X overlap-added through the window into acc; y is work area.
+template <int W, class Side>
+QV_INLINE void inverseOverlapAdd(const FftTables& f, float* X, float* y, const float* w, float* acc,
+                                 uint32_t hop, Side& side) {
+    const uint32_t n = f.n;
+    const float scale = 1.0f / static_cast<float>(n);
+    hartley<W, false>(X, y, n, scale, side);
+    forwardRealWith<W>(f, y, X, side);
+    hartleyOverlapAdd<W>(X, w, acc, n, hop, scale, side);
+}
+
 template <int W, class Side>
 QV_INLINE void inverseRealWith(const FftTables& f, float* X, float* y, Side& side) {
     const uint32_t n = f.n;
@@ -445,15 +511,6 @@ QV_INLINE void inverseRealWith(const FftTables& f, float* X, float* y, Side& sid
 }
 
 // ---- Linear passes of the frame step ----
-
-template <int W, class Side>
-QV_INLINE void applyWindow(const float* __restrict frame, const float* __restrict w,
-                           float* __restrict work, uint32_t n, Side& side) {
-    for (uint32_t j = 0; j < n; j += W) {
-        store<W>(work + j, load<W>(frame + j) * load<W>(w + j));
-        side();
-    }
-}
 
 template <int W, class Side>
 QV_INLINE void magnitudes(const float* __restrict spectrum, float* __restrict mag, uint32_t count,
@@ -471,6 +528,18 @@ QV_INLINE void magnitudes(const float* __restrict spectrum, float* __restrict ma
         const float re = spectrum[2 * j];
         const float im = spectrum[2 * j + 1];
         mag[j] = __builtin_sqrtf(re * re + im * im);
+    }
+}
+
+// acc[0 .. count) = acc[shift .. shift + count), front to back (count a multiple of W).
+template <int W, class Side>
+QV_INLINE void moveDown(float* acc, uint32_t shift, uint32_t count, Side& side) {
+    if (shift == 0) {
+        return;
+    }
+    for (uint32_t j = 0; j < count; j += W) {
+        store<W>(acc + j, load<W>(acc + shift + j));
+        side();
     }
 }
 
@@ -524,20 +593,6 @@ QV_INLINE void applyGains(const float* __restrict key, const float* __restrict d
     }
 }
 
-template <int W, class Side>
-QV_INLINE void overlapAdd(const float* __restrict work, const float* __restrict w,
-                          float* __restrict acc, uint32_t n, uint32_t hop, Side& side) {
-    const uint32_t split = n - hop;
-    for (uint32_t j = 0; j < split; j += W) {
-        store<W>(acc + j, load<W>(acc + j) + load<W>(work + j) * load<W>(w + j));
-        side();
-    }
-    for (uint32_t j = split; j < n; j += W) {
-        store<W>(acc + j, load<W>(work + j) * load<W>(w + j));
-        side();
-    }
-}
-
 // The recursion across bins, one step per call: upward with the lower neighbour's coefficient.
 struct Upward {
     float* k;
@@ -582,35 +637,36 @@ struct Downward {
     }
 };
 
-// The frame step: the key's spectrum first; the upward recursion runs inside the transform of
-// channel 1, the downward one inside the inverse transform of channel 0, which does not depend
-// on it; then the gains and the inverse transform of channel 1.
+// The frame step: the key's spectrum first; the upward recursion runs inside the move of the
+// accumulators and the transform of channel 1, the downward one inside the inverse transform of
+// channel 0, which do not depend on it; then the gains and the inverse transform of channel 1.
 template <int W> void frameStepImpl(const FftTables& f, const FrameBuffers& b) {
     const uint32_t n = b.n;
     const uint32_t bins = b.bins;
+    const uint32_t live = n + b.hop;
     NoSide none;
 
-    applyWindow<W>(b.input[0], b.window, b.work, n, none);
-    forwardRealWith<W>(f, b.work, b.spectrum[0], none);
+    forwardRealWith<W>(f, b.input[0], b.spectrum[0], none, b.window);
     magnitudes<W>(b.spectrum[0], b.magnitude[0], bins, none);
 
     float* key = b.magnitude[0];
     smoothTime<W>(b.keyState, key, bins);
 
     Upward up{key, b.coefficients, bins, 1, key[0]};
-    applyWindow<W>(b.input[1], b.window, b.work, n, up);
-    forwardRealWith<W>(f, b.work, b.spectrum[1], up);
+    moveDown<W>(b.accumulator[0], b.accShift, live, up);
+    moveDown<W>(b.accumulator[1], b.accShift, live, up);
+    forwardRealWith<W>(f, b.input[1], b.spectrum[1], up, b.window);
     magnitudes<W>(b.spectrum[1], b.magnitude[1], bins, up);
     up.finish();
 
     Downward down{key, b.coefficients, bins - 1, key[bins - 1]};
-    inverseRealWith<W>(f, b.spectrum[0], b.work, down);
-    overlapAdd<W>(b.work, b.window, b.accumulator[0], n, b.hop, down);
+    inverseOverlapAdd<W>(f, b.spectrum[0], b.work, b.window, b.accumulator[0] + b.ready, b.hop,
+                         down);
     down.finish();
 
     applyGains<W>(key, b.magnitude[1], b.spectrum[1], bins);
-    inverseRealWith<W>(f, b.spectrum[1], b.work, none);
-    overlapAdd<W>(b.work, b.window, b.accumulator[1], n, b.hop, none);
+    inverseOverlapAdd<W>(f, b.spectrum[1], b.work, b.window, b.accumulator[1] + b.ready, b.hop,
+                         none);
 }
 
 template <int W> void forwardRealImpl(const FftTables& f, const float* in, float* out) {
