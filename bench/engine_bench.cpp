@@ -1,18 +1,25 @@
-// Engine benchmarks: ns per real transform for N = 1024, 2048, 4096, and the ducking processor's
-// real-time factor (seconds of audio per second of CPU) at 44.1, 48 and 96 kHz with 512-sample
-// blocks.
+// Engine benchmarks, for every instruction-set path the processor has: ns per real transform for
+// N = 1024, 2048, 4096, and the ducking processor's real-time factor (seconds of audio per second
+// of CPU) at 44.1, 48 and 96 kHz with blocks of 64, 512 and 4096 samples; beside them the same
+// engine on FFTW's transforms. --path=NAME (scalar, sse2, avx2, avx512) keeps one path.
 
 #include "engine/duckingprocessor.h"
 #include "engine/fft.h"
+#include "engine/simd.h"
+#include "fftwducker.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
+
+using quorvane::simd::Path;
 
 std::vector<float> noise(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
@@ -24,8 +31,8 @@ std::vector<float> noise(size_t n, uint32_t seed) {
     return x;
 }
 
-void BM_ForwardReal(benchmark::State& state) {
-    const uint32_t n = static_cast<uint32_t>(state.range(0));
+void forwardReal(benchmark::State& state, Path path, uint32_t n) {
+    quorvane::simd::forcePath(path);
     quorvane::Fft fft;
     fft.init(quorvane::Fft::kReal, n);
     const std::vector<float> in = noise(n, 1);
@@ -37,8 +44,8 @@ void BM_ForwardReal(benchmark::State& state) {
     }
 }
 
-void BM_InverseReal(benchmark::State& state) {
-    const uint32_t n = static_cast<uint32_t>(state.range(0));
+void inverseReal(benchmark::State& state, Path path, uint32_t n) {
+    quorvane::simd::forcePath(path);
     quorvane::Fft fft;
     fft.init(quorvane::Fft::kReal, n);
     std::vector<float> spectrum(2 * n);
@@ -47,7 +54,7 @@ void BM_InverseReal(benchmark::State& state) {
     std::vector<float> out(n);
     for (auto _ : state) {
         // inverseReal uses its input as work area, so the bins are copied back each time; the
-        // copy of N + 2 floats is timed with it (about 1 % of the transform).
+        // copy of N + 2 floats is timed with it (about 1 % of the scalar transform).
         std::copy(spectrum.begin(), spectrum.begin() + n + 2, work.begin());
         fft.inverseReal(work.data(), out.data());
         benchmark::DoNotOptimize(out.data());
@@ -55,14 +62,12 @@ void BM_InverseReal(benchmark::State& state) {
     }
 }
 
-void BM_Engine(benchmark::State& state) {
-    const float rate = static_cast<float>(state.range(0));
-    const int32_t block = 512;
-    quorvane::DuckingProcessor engine(rate);
-    engine.reserve(block);
-    const size_t length = 1 << 16;
-    const std::vector<float> key = noise(length, 3);
-    const std::vector<float> ducked = noise(length, 4);
+// Runs any engine-like object over noise in blocks and reports the real-time factor.
+template <class Engine>
+void runEngine(benchmark::State& state, Engine& engine, float rate, int32_t block) {
+    const size_t length = 1 << 17;
+    const std::vector<float> key = noise(length + block, 3);
+    const std::vector<float> ducked = noise(length + block, 4);
     std::vector<float> out0(block), out1(block);
     float* outs[2] = {out0.data(), out1.data()};
     size_t pos = 0;
@@ -78,10 +83,76 @@ void BM_Engine(benchmark::State& state) {
         static_cast<double>(state.iterations()) * block / rate, benchmark::Counter::kIsRate);
 }
 
+void engine(benchmark::State& state, Path path, float rate, int32_t block) {
+    quorvane::simd::forcePath(path);
+    quorvane::DuckingProcessor processor(rate);
+    processor.reserve(block);
+    runEngine(state, processor, rate, block);
+}
+
+void fftwEngine(benchmark::State& state, float rate, int32_t block) {
+    quorvane::bench::FftwDucker ducker(rate);
+    struct Adapter {
+        quorvane::bench::FftwDucker& d;
+        void process(const float* const* in, float* const* out, int32_t n) {
+            d.process(in, out, static_cast<uint32_t>(n));
+        }
+    } adapter{ducker};
+    runEngine(state, adapter, rate, block);
+}
+
 } // namespace
 
-BENCHMARK(BM_ForwardReal)->Arg(1024)->Arg(2048)->Arg(4096);
-BENCHMARK(BM_InverseReal)->Arg(1024)->Arg(2048)->Arg(4096);
-BENCHMARK(BM_Engine)->Arg(44100)->Arg(48000)->Arg(96000)->Unit(benchmark::kMicrosecond);
+int main(int argc, char** argv) {
+    std::string only;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--path=", 7) == 0) {
+            only = argv[i] + 7;
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
 
-BENCHMARK_MAIN();
+    const float rates[] = {44100.0f, 48000.0f, 96000.0f};
+    const int32_t blocks[] = {64, 512, 4096};
+    for (Path path : quorvane::simd::availablePaths()) {
+        const std::string name = quorvane::simd::pathName(path);
+        if (!only.empty() && only != name) {
+            continue;
+        }
+        for (uint32_t n : {1024u, 2048u, 4096u}) {
+            benchmark::RegisterBenchmark(("ForwardReal/" + name + "/" + std::to_string(n)).c_str(),
+                                         forwardReal, path, n);
+            benchmark::RegisterBenchmark(("InverseReal/" + name + "/" + std::to_string(n)).c_str(),
+                                         inverseReal, path, n);
+        }
+        for (float rate : rates) {
+            for (int32_t block : blocks) {
+                benchmark::RegisterBenchmark(("Engine/" + name + "/" +
+                                              std::to_string(static_cast<int>(rate)) + "/" +
+                                              std::to_string(block))
+                                                 .c_str(),
+                                             engine, path, rate, block)
+                    ->Unit(benchmark::kMicrosecond);
+            }
+        }
+    }
+    if (only.empty() || only == "fftw") {
+        for (float rate : rates) {
+            for (int32_t block : blocks) {
+                benchmark::RegisterBenchmark(("Engine/fftw/" +
+                                              std::to_string(static_cast<int>(rate)) + "/" +
+                                              std::to_string(block))
+                                                 .c_str(),
+                                             fftwEngine, rate, block)
+                    ->Unit(benchmark::kMicrosecond);
+            }
+        }
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -15,7 +15,7 @@ if [ "${1:-}" = windows ]; then
 else
     packages=(
         cmake g++ make pkg-config
-        libgtest-dev libbenchmark-dev valgrind
+        libgtest-dev libbenchmark-dev libfftw3-dev valgrind
         libfreetype-dev libfontconfig-dev fonts-liberation
         libx11-dev libxext-dev libxtst-dev xvfb xdotool x11-apps xauth
         libsndfile1-dev libcli11-dev libpng-dev

@@ -274,6 +274,32 @@ void DuckingProcessor::run(const float* const* in, uint32_t n) noexcept {
 }
 
 void DuckingProcessor::frameStep() {
+    if (const simd::Kernels* kernels = fft_.kernels(); kernels != nullptr) {
+        // The kernel moves the accumulators down itself, under other work.
+        simd::FrameBuffers frame{};
+        frame.n = n_;
+        frame.bins = bins_;
+        frame.hop = hop_;
+        frame.window = window_.data();
+        frame.coefficients = coefficients_.data();
+        frame.keyState = keyState_.data();
+        frame.work = work_.data();
+        for (uint32_t ch = 0; ch < kChannels; ++ch) {
+            frame.input[ch] = input_[ch].data();
+            frame.spectrum[ch] = spectrum_[ch].data();
+            frame.magnitude[ch] = magnitude_[ch].data();
+            frame.accumulator[ch] = accumulator_[ch].data();
+        }
+        frame.accShift = accRead_;
+        frame.ready = ready_;
+        kernels->frameStep(fft_.tables(), frame);
+        accRead_ = 0;
+        return;
+    }
+
+    // Finished output moves to the front before this frame adds to it.
+    compactAccumulators();
+
     const uint32_t n = n_;
     const uint32_t bins = bins_;
     const float* w = window_.data();
@@ -295,7 +321,6 @@ void DuckingProcessor::frameStep() {
     applyGains(key, magnitude_[1].data(), spectrum_[1].data(), bins);
 
     // Back to time and overlap-added behind the finished samples.
-    compactAccumulators();
     for (uint32_t ch = 0; ch < kChannels; ++ch) {
         fft_.inverseReal(spectrum_[ch].data(), work);
         overlapAdd(work, w, accumulator_[ch].data() + ready_, n, hop_);

@@ -74,6 +74,11 @@ void Fft::init(int mode, uint32_t n) {
     permutation_.clear();
     twiddles_.clear();
     half_.reset();
+    kernels_ = nullptr;
+    tables_ = {};
+    groups_.clear();
+    stageTwiddles_.clear();
+    realTwiddleSwaps_.clear();
 
     if (mode == kComplex) {
         // Permutation: entry i = max(i, rev(i)); rev is stepped with a reversed-carry increment.
@@ -108,6 +113,61 @@ void Fft::init(int mode, uint32_t n) {
         const double s = -std::sin(theta);
         fillTwiddles(twiddles_, n / 2 - 1, c, s, c, s);
     }
+    if (n >= simd::kMinLength) {
+        kernels_ = simd::kernelsFor(simd::activePath());
+        if (kernels_ != nullptr) {
+            buildVectorTables();
+        }
+    }
+}
+
+void Fft::buildVectorTables() {
+    const uint32_t m = n_ / 2;
+    const uint32_t stages = half_->stages_;
+
+    // Output group g of the fused first pass is fed from position r = rev(g) over the bits of
+    // m/4: the bit reversal of 4g over the bits of m.
+    const uint32_t quarter = m / 4;
+    const uint32_t bits = stages - 2;
+    groups_.resize(quarter);
+    for (uint32_t r = 0; r < quarter; ++r) {
+        uint32_t g = 0;
+        for (uint32_t b = 0; b < bits; ++b) {
+            g |= ((r >> b) & 1u) << (bits - 1 - b);
+        }
+        groups_[r] = g;
+    }
+
+    // Stage s >= 3 of the half-length transform uses twiddle j 2^(stages - s) for j below
+    // half = 2^(s-1): the same floats, copied in order, then as (-im, re).
+    const float* tw = half_->twiddles_.data();
+    stageTwiddles_.assign(4 * static_cast<size_t>(m > 4 ? m - 4 : 0), 0.0f);
+    for (uint32_t s = 3; s <= stages; ++s) {
+        const uint32_t half = 1u << (s - 1);
+        const uint32_t step = 1u << (stages - s);
+        float* dst = stageTwiddles_.data() + 4 * static_cast<size_t>(half - 4);
+        for (uint32_t j = 0; j < half; ++j) {
+            const float re = tw[2 * j * step];
+            const float im = tw[2 * j * step + 1];
+            dst[2 * j] = re;
+            dst[2 * j + 1] = im;
+            dst[2 * (half + j)] = -im;
+            dst[2 * (half + j) + 1] = re;
+        }
+    }
+
+    realTwiddleSwaps_.resize(twiddles_.size());
+    for (size_t k = 0; k + 1 < twiddles_.size(); k += 2) {
+        realTwiddleSwaps_[k] = -twiddles_[k + 1];
+        realTwiddleSwaps_[k + 1] = twiddles_[k];
+    }
+
+    tables_.n = n_;
+    tables_.stages = stages;
+    tables_.groups = groups_.data();
+    tables_.stageTw = stageTwiddles_.data();
+    tables_.realTw = twiddles_.data();
+    tables_.realTwSwap = realTwiddleSwaps_.data();
 }
 
 void Fft::transformComplex(float* x) const {
@@ -190,6 +250,10 @@ void Fft::transformComplex(float* x) const {
 }
 
 void Fft::forwardReal(const float* in, float* out) const {
+    if (kernels_ != nullptr) {
+        kernels_->forwardReal(tables_, in, out);
+        return;
+    }
     const uint32_t n = n_;
     if (n == 1) {
         const float a0 = in[0];
@@ -262,6 +326,10 @@ void Fft::forwardReal(const float* in, float* out) const {
 }
 
 void Fft::inverseReal(float* X, float* y) const {
+    if (kernels_ != nullptr) {
+        kernels_->inverseReal(tables_, X, y);
+        return;
+    }
     const uint32_t n = n_;
     if (n == 1) {
         y[0] = X[0];

@@ -3,6 +3,8 @@
 // precision and stored as float. Forward transforms are unscaled (negative exponent); the
 // inverse real transform carries 1/N. Complex values are two floats, real part first.
 
+#include "engine/kernels.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -16,6 +18,8 @@ public:
     Fft() = default;
     // mode 1 = complex, anything else = real; n a power of two. May be called again.
     // Allocates its tables (throws std::bad_alloc); the transforms allocate nothing.
+    // Real transforms of at least simd::kMinLength run on the vector path selected at this
+    // call (simd::activePath()); they give the same bits as the scalar code.
     void init(int mode, uint32_t n);
 
     // Complex mode: forward transform of n complex values in place.
@@ -30,12 +34,24 @@ public:
     uint32_t length() const { return n_; }
     uint32_t stageCount() const { return stages_; }
 
+    // The vector kernels real transforms use, null on the scalar path, and their tables.
+    const simd::Kernels* kernels() const { return kernels_; }
+    const simd::FftTables& tables() const { return tables_; }
+
 private:
+    void buildVectorTables();
+
     uint32_t n_ = 0;
     uint32_t stages_ = 0;
     std::vector<int32_t> permutation_;
     std::vector<float> twiddles_; // complex pairs
     std::unique_ptr<Fft> half_;
+    // Vector path (real mode): the twiddles rearranged per stage, the fused first pass's order.
+    const simd::Kernels* kernels_ = nullptr;
+    simd::FftTables tables_{};
+    std::vector<uint32_t> groups_;
+    std::vector<float> stageTwiddles_;
+    std::vector<float> realTwiddleSwaps_;
 };
 
 } // namespace quorvane
