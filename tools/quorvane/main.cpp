@@ -44,8 +44,9 @@ int reportFailure(const std::string& message, int exitCode) {
 void quorvane::cli::addPluginOption(CLI::App& command, std::string& path) {
     command
         .add_option("--plugin", path,
-                    "The module to load (default: the Quorvane.so built next to this tool, or "
-                    "installed beside it)")
+                    "The module to load (default: the Quorvane.so beside this tool, else "
+                    "../lib/vst/Quorvane.so from the tool's folder, where the package installs "
+                    "it)")
         ->type_name("PATH");
 }
 

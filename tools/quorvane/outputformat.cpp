@@ -136,9 +136,18 @@ SampleBits parseSampleBits(const std::string& text) {
 }
 
 std::vector<std::string> writableExtensions() {
+    // Containers that can hold at least a mono stream at some common rate.
+    const std::vector<int> encodings = subtypes();
+    const auto writable = [&](int major) {
+        for (int rate : {44100, 48000, 8000})
+            for (int subtype : encodings)
+                if (holds(major | subtype, 1, rate)) return true;
+        return false;
+    };
     std::vector<std::string> names;
     for (const FormatEntry& entry : formatTable())
-        if (std::find(names.begin(), names.end(), entry.extension) == names.end())
+        if (std::find(names.begin(), names.end(), entry.extension) == names.end() &&
+            writable(entry.major))
             names.push_back(entry.extension);
     std::sort(names.begin(), names.end());
     return names;

@@ -100,7 +100,7 @@ void registerRenderCommand(CLI::App& app, CommandRunner& run) {
         ->add_option("--bits", options->bits,
                      "Sample format of the files written: 16, 24 or 32-bit integer, or float "
                      "(default: INPUT's where the format holds it, else the closest)")
-        ->type_name("16|24|32|float")
+        ->type_name("BITS")
         ->check(CLI::IsMember({"16", "24", "32", "float"}));
     render
         ->add_option("--jobs", options->jobs,
