@@ -2,7 +2,8 @@
 # make test   build everything and run every test
 # make bench  build and run the benchmarks
 # make sanitize  build and run every test with the address and undefined-behaviour sanitizers
-.PHONY: all deps configure build test demo bench sanitize format clean
+# make package   build the Debian package build/quorvane_VERSION_ARCH.deb and check it
+.PHONY: all deps configure build test demo bench sanitize package format clean
 
 BUILD := build
 TOOL := $(BUILD)/quorvane
@@ -28,6 +29,10 @@ bench: deps
 	@cmake --preset bench >/dev/null
 	cmake --build --preset bench
 	@for b in $(BUILD)/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && "$$b" --benchmark_min_time=0.2; done; true
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+	ctest --preset default -R '^package$$'
 
 sanitize: deps
 	@cmake --preset sanitize >/dev/null
