@@ -123,6 +123,9 @@ TEST_F(Outputs, ANameNothingCanWriteIsRefusedBeforeAnythingElse) {
     EXPECT_EQ(readText(output), "keep me");
     const ToolRun bits = render({"-o", output, "--bits", "20"});
     EXPECT_EQ(bits.exitCode, 2);
+    // An unknown extension is found before the inputs are opened.
+    const ToolRun early = runTool({"render", key, folder.path("missing.wav"), "-o", xyz});
+    EXPECT_EQ(early.exitCode, 2) << early.err;
 }
 
 TEST_F(Outputs, NothingIsReplacedUnlessEveryOutputCanBeWritten) {

@@ -153,27 +153,34 @@ std::vector<std::string> writableExtensions() {
     return names;
 }
 
+namespace {
+
+// The container for path's extension; the input's when it has none.
+FormatEntry containerFor(const std::string& path, int inputFormat) {
+    const std::string dotted = std::filesystem::path(path).extension().string();
+    const std::string extension = lowerCase(dotted.empty() ? dotted : dotted.substr(1));
+    if (extension.empty()) return {"", inputFormat & SF_FORMAT_TYPEMASK, 0};
+    const std::vector<FormatEntry> table = formatTable();
+    const auto found = std::find_if(table.begin(), table.end(),
+                                    [&](const FormatEntry& e) { return e.extension == extension; });
+    if (found != table.end()) return *found;
+    std::string known;
+    for (const std::string& name : writableExtensions())
+        known += (known.empty() ? "" : ", ") + name;
+    throw fileError(kExitUsage, path,
+                    "no audio format is written as ." + extension + " (known: " + known + ")");
+}
+
+} // namespace
+
+void checkOutputExtension(const std::string& path) {
+    containerFor(path, SF_FORMAT_WAV);
+}
+
 int chooseOutputFormat(const std::string& path, int inputFormat, int channels, int sampleRate,
                        SampleBits bits) {
     // Container: by extension, or the input's when the name has none.
-    const std::string dotted = std::filesystem::path(path).extension().string();
-    const std::string extension = lowerCase(dotted.empty() ? dotted : dotted.substr(1));
-    FormatEntry chosen{"", inputFormat & SF_FORMAT_TYPEMASK, 0};
-    if (!extension.empty()) {
-        const std::vector<FormatEntry> table = formatTable();
-        const auto found = std::find_if(table.begin(), table.end(), [&](const FormatEntry& e) {
-            return e.extension == extension;
-        });
-        if (found == table.end()) {
-            std::string known;
-            for (const std::string& name : writableExtensions())
-                known += (known.empty() ? "" : ", ") + name;
-            throw fileError(kExitUsage, path,
-                            "no audio format is written as ." + extension + " (known: " + known +
-                                ")");
-        }
-        chosen = *found;
-    }
+    const FormatEntry chosen = containerFor(path, inputFormat);
     const int major = chosen.major;
 
     // Encoding asked for by name: that one or none.

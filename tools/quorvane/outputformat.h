@@ -16,6 +16,9 @@ SampleBits parseSampleBits(const std::string& text);
 // The extensions the installed libsndfile can write, lower case and sorted.
 std::vector<std::string> writableExtensions();
 
+// ToolError with kExitUsage naming path when no format is written with its extension.
+void checkOutputExtension(const std::string& path);
+
 // The libsndfile format code (container | encoding) for a file at path holding channels at
 // sampleRate, rendered from an input in inputFormat. A name without an extension keeps the
 // input's container. ToolError with kExitUsage naming path when no format has that extension or

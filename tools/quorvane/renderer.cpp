@@ -37,6 +37,8 @@ void checkTargets(const RenderTargets& targets, const std::string& key, const st
     }
     if (!targets.output.empty() && !targets.mix.empty() && samePath(targets.output, targets.mix))
         throw fileError(kExitUsage, targets.mix, "is named twice; choose another file");
+    for (const std::string* target : {&targets.output, &targets.mix})
+        if (!target->empty()) checkOutputExtension(*target);
 }
 
 // One instance per input channel, each with the key on input 0 and the channel on input 1.
