@@ -4,7 +4,8 @@
 # make sanitize  build and run every test with the address and undefined-behaviour sanitizers
 # make tsan   build the multi-threaded tests with the thread sanitizer and run them
 # make windows   build build-win32/Quorvane.dll and build-win64/Quorvane.dll
-.PHONY: all deps configure build test demo bench sanitize tsan format clean windows windows-deps windows-build
+# make package   build the Debian package build/quorvane_VERSION_ARCH.deb and check it
+.PHONY: all deps configure build test demo bench sanitize tsan package format clean windows windows-deps windows-build
 
 BUILD := build
 TOOL := $(BUILD)/quorvane
@@ -40,6 +41,10 @@ bench: deps
 	@cmake --preset bench >/dev/null
 	cmake --build --preset bench
 	@for b in $(BUILD)/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && "$$b" --benchmark_min_time=0.2; done; true
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+	ctest --preset default -R '^package$$'
 
 sanitize: deps
 	@cmake --preset sanitize >/dev/null

@@ -18,7 +18,8 @@ else
         libgtest-dev libbenchmark-dev libfftw3-dev valgrind
         libfreetype-dev libfontconfig-dev fonts-liberation
         libx11-dev libxext-dev libxtst-dev xvfb xdotool x11-apps xauth
-        libsndfile1-dev libcli11-dev libpng-dev
+        libsndfile1-dev libcli11-dev libpng-dev libsoxr-dev
+        dpkg-dev file lintian
     )
 fi
 

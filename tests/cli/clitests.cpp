@@ -69,11 +69,14 @@ TEST_F(Render, IntegerFormatsKeepTheirEncodingAndComeBackExactly) {
     struct Case {
         int format;
         int bits;
+        const char* name;
     };
-    for (const Case& c :
-         {Case{SF_FORMAT_WAV | SF_FORMAT_PCM_16, 16}, Case{SF_FORMAT_WAV | SF_FORMAT_PCM_24, 24},
-          Case{SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 16}, Case{SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 24},
-          Case{SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 8}}) {
+    for (const Case& c : {Case{SF_FORMAT_WAV | SF_FORMAT_PCM_16, 16, "out.wav"},
+                          Case{SF_FORMAT_WAV | SF_FORMAT_PCM_24, 24, "out.wav"},
+                          Case{SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 16, "out.aiff"},
+                          Case{SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 24, "out.flac"},
+                          Case{SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 8, "out.wav"}}) {
+        output = folder.path(c.name);
         const Audio in = quantised(makeAudio(2, 2000, c.format, 3), c.bits);
         writeAudio(key, makeAudio(2, 2000, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 4));
         writeAudio(input, in);

@@ -119,7 +119,7 @@ AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, 
     info.channels = channels;
     info.format = format;
     if (!sf_format_check(&info))
-        throw fileError(kExitInput, path,
+        throw fileError(kExitOutput, path,
                         "cannot be written as " + describeFormat(format) + " with " +
                             std::to_string(channels) + " channels");
 
@@ -156,12 +156,17 @@ void AudioWriter::write(const float* interleaved, int64_t count) {
                         std::string("write failed (") + sf_strerror(file_) + ")");
 }
 
-void AudioWriter::commit() {
+void AudioWriter::finish() {
+    if (!file_) return;
     const int closed = sf_close(file_);
     file_ = nullptr;
     if (closed != 0)
         throw fileError(kExitOutput, output_->destination(),
                         std::string("cannot be completed (") + sf_error_number(closed) + ")");
+}
+
+void AudioWriter::commit() {
+    finish();
     output_->commit();
 }
 

@@ -50,8 +50,8 @@ private:
 class AudioWriter {
 public:
     // Starts a new file in a temporary place beside path; nothing appears at path before
-    // commit(). ToolError with kExitOutput when the file cannot be created, kExitInput when the
-    // format cannot be written.
+    // commit(). ToolError with kExitOutput when the file cannot be created or libsndfile cannot
+    // write the format with this layout.
     AudioWriter(const std::string& path, int sampleRate, int channels, int format);
     ~AudioWriter();
     AudioWriter(const AudioWriter&) = delete;
@@ -59,7 +59,9 @@ public:
 
     // Appends count interleaved frames.
     void write(const float* interleaved, int64_t count);
-    // Completes the file and puts it in place.
+    // Completes the file in its temporary place.
+    void finish();
+    // Puts the file in place, completing it first if need be.
     void commit();
 
 private:

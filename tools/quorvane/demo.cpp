@@ -139,8 +139,8 @@ int runDemo(const std::string& folder) {
 
     // Render, timed on its own; then the picture, from a second pass with the analysis.
     RenderSettings settings;
-    const RenderResult render = renderFiles(files.key, files.input, files.ducked, settings);
-    renderAndPlot(files.key, files.input, "", settings, files.picture, "ducked.wav");
+    const RenderResult render = renderFiles(files.key, files.input, {files.ducked, ""}, settings);
+    renderAndPlot(files.key, files.input, {}, settings, files.picture, "ducked.wav");
 
     // The editor's panel, as a host would first show it.
     SnapshotOptions panel;

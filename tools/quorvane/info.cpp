@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -190,6 +191,15 @@ void registerInfoCommand(CLI::App& app, CommandRunner& run) {
     info->add_option("--sample-rate", options->sampleRate,
                      "The rate the host announces, in Hz (default 44100)")
         ->type_name("HZ")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                // Range alone lets "nan" through: every comparison with it is false.
+                double rate = 0.0;
+                if (!CLI::detail::lexical_cast(text, rate) || !std::isfinite(rate))
+                    return "not a finite number: " + text;
+                return "";
+            },
+            "", "finite"))
         ->check(CLI::Range(1.0, 1.0e7));
     info->callback([options, &run] { run = [options] { return runInfo(*options); }; });
 }

@@ -6,6 +6,9 @@
 #include "toolerror.h"
 
 #include <CLI/CLI.hpp>
+#include <png.h>
+#include <sndfile.h>
+#include <soxr.h>
 
 #include <iostream>
 #include <new>
@@ -15,6 +18,21 @@ namespace {
 const char* const kFooter = "Exit codes: 0 done, 1 other failure, 2 bad command line, 3 bad input "
                             "file, 4 module cannot be used, 5 output cannot be written, 130 "
                             "interrupted.";
+
+// "1.2.0" from "libsndfile-1.2.0".
+std::string bareVersion(const char* text) {
+    const std::string version = text ? text : "unknown";
+    const size_t dash = version.rfind('-');
+    return dash == std::string::npos ? version : version.substr(dash + 1);
+}
+
+// The tool's version, the plug-in's it was built with, and the libraries' it runs with.
+std::string versionText() {
+    return "quorvane " QUORVANE_VERSION "\nplug-in: Quorvane " QUORVANE_PLUGIN_VERSION
+           "\nlibraries: libsndfile " +
+           bareVersion(sf_version_string()) + ", libsoxr " + bareVersion(soxr_version()) +
+           ", libpng " + bareVersion(png_get_libpng_ver(nullptr));
+}
 
 int reportFailure(const std::string& message, int exitCode) {
     std::cerr << "quorvane: error: " << message << '\n';
@@ -26,8 +44,9 @@ int reportFailure(const std::string& message, int exitCode) {
 void quorvane::cli::addPluginOption(CLI::App& command, std::string& path) {
     command
         .add_option("--plugin", path,
-                    "The module to load (default: the Quorvane.so built next to this tool, or "
-                    "installed beside it)")
+                    "The module to load (default: the Quorvane.so beside this tool, else "
+                    "../lib/vst/Quorvane.so from the tool's folder, where the package installs "
+                    "it)")
         ->type_name("PATH");
 }
 
@@ -40,6 +59,9 @@ int main(int argc, char** argv) {
                  "quorvane"};
     app.require_subcommand(1, 1);
     app.footer(kFooter);
+    app.set_version_flag("--version", versionText,
+                         "Print the versions of the tool, the plug-in "
+                         "and the libraries, and exit");
     CommandRunner run;
     registerInfoCommand(app, run);
     registerRenderCommand(app, run);

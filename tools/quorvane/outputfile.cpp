@@ -64,7 +64,18 @@ void OutputFile::commit() {
         close(descriptor_);
         descriptor_ = -1;
     }
-    chmod(temporaryPath_.c_str(), 0666 & ~currentUmask());
+    // A file being replaced lends the new one its owner (where we may give it) and its mode;
+    // a new file gets what the umask leaves.
+    struct stat existing {};
+    if (stat(destination_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        if (chown(temporaryPath_.c_str(), existing.st_uid, existing.st_gid) != 0 &&
+            chown(temporaryPath_.c_str(), static_cast<uid_t>(-1), existing.st_gid) != 0) {
+            // Not ours to give: the file stays ours, as any new file would be.
+        }
+        chmod(temporaryPath_.c_str(), existing.st_mode & 07777);
+    } else {
+        chmod(temporaryPath_.c_str(), 0666 & ~currentUmask());
+    }
     if (std::rename(temporaryPath_.c_str(), destination_.c_str()) != 0)
         throw fileError(kExitOutput, destination_, "cannot be replaced (" + errnoText() + ")");
     committed_ = true;

@@ -20,8 +20,8 @@ public:
     const std::string& destination() const { return destination_; }
     // The open descriptor of the temporary file; whoever takes it closes it.
     int releaseDescriptor();
-    // Gives the file the permissions a newly created file would have and renames it over the
-    // destination.
+    // Renames the file over the destination. It takes the mode and, where the process may give
+    // it, the owner of the file it replaces; a new file gets the mode the umask leaves.
     void commit();
 
 private:

@@ -29,7 +29,7 @@ int runPlot(const PlotOptions& options) {
     settings.blockSize = options.blockSize;
     settings.progress = !options.quiet;
     const RenderResult result =
-        renderAndPlot(options.key, options.input, "", settings, options.picture);
+        renderAndPlot(options.key, options.input, {}, settings, options.picture);
     if (!options.quiet)
         std::printf("%s: %.2f s at %d Hz; rendered and drawn in %.2f s\n", options.picture.c_str(),
                     result.audioSeconds(), result.sampleRate, result.seconds);

@@ -263,13 +263,13 @@ void PlotCollector::outputFrames(const float* output, int32_t count) {
     output_->push(output, count);
 }
 
-void PlotCollector::finish() {
+void PlotCollector::end(const RenderResult&) {
     key_->finish();
     input_->finish();
     output_->finish();
 }
 
-void writePlot(const PlotCollector& plot, const PlotLabels& labels, const std::string& path) {
+void writePlot(const PlotCollector& plot, const PlotLabels& labels, OutputFile& file) {
     // Scales: the spectrograms share one, from the loudest cell of the three down.
     const float top = std::ceil(std::max({loudest(plot.key()), loudest(plot.input()),
                                           loudest(plot.output()), -120.0f}) /
@@ -307,45 +307,56 @@ void writePlot(const PlotCollector& plot, const PlotLabels& labels, const std::s
     // File.
     const raster::PixelBuffer& pixels = canvas.pixels();
     const std::string problem =
-        writePng(path, pixels.width(), pixels.height(), pixels.data().data());
-    if (!problem.empty()) throw fileError(kExitOutput, path, "cannot be written (" + problem + ")");
+        writePng(file.releaseDescriptor(), pixels.width(), pixels.height(), pixels.data().data());
+    if (!problem.empty())
+        throw fileError(kExitOutput, file.destination(), "cannot be written (" + problem + ")");
 }
 
+namespace {
+
+// The picture is drawn once the render has ended, before its files are put in place.
+class PictureTarget : public PlotCollector {
+public:
+    PictureTarget(OutputFile& file, std::string key, std::string input, std::string output)
+        : file_(file), key_(std::move(key)), input_(std::move(input)), output_(std::move(output)) {}
+
+    void end(const RenderResult& result) override {
+        PlotCollector::end(result);
+        char heading[256];
+        std::snprintf(heading, sizeof(heading), "%s ducked under %s  (%d Hz, %.1f s, latency %d)",
+                      input_.c_str(), key_.c_str(), result.sampleRate, result.audioSeconds(),
+                      result.latency);
+        writePlot(*this, {heading, key_, input_, output_}, file_);
+    }
+
+private:
+    OutputFile& file_;
+    std::string key_, input_, output_;
+};
+
+} // namespace
+
 RenderResult renderAndPlot(const std::string& key, const std::string& input,
-                           const std::string& output, const RenderSettings& settings,
+                           const RenderTargets& targets, const RenderSettings& settings,
                            const std::string& picture, const std::string& outputName) {
     // Check: the picture replaces none of the audio files.
-    for (const std::string* other : {&key, &input, &output})
+    for (const std::string* other : {&key, &input, &targets.output, &targets.mix})
         if (!other->empty() && samePath(picture, *other))
             throw fileError(kExitUsage, picture,
                             "is the same file as " + *other + "; choose another picture file");
 
-    // The picture's folder must take a new file, so the render is not wasted.
-    const std::filesystem::path folder = std::filesystem::path(picture).parent_path();
-    const std::string where = folder.empty() ? "." : folder.string();
-    if (access(where.c_str(), W_OK | X_OK) != 0)
-        throw fileError(kExitOutput, picture,
-                        "cannot create a file in " + where + " (" + std::strerror(errno) + ")");
-
-    // Render, collecting the spectrograms.
-    PlotCollector plot;
-    const RenderResult result = renderFiles(key, input, output, settings, &plot);
-    plot.finish();
-
-    // Draw.
+    // Start the picture's file, so that a picture that cannot be written stops the render
+    // before it begins.
+    OutputFile file(picture);
     const auto name = [](const std::string& path) {
         return std::filesystem::path(path).filename().string();
     };
-    char heading[256];
-    std::snprintf(heading, sizeof(heading), "%s ducked under %s  (%d Hz, %.1f s, latency %d)",
-                  name(input).c_str(), name(key).c_str(), result.sampleRate, result.audioSeconds(),
-                  result.latency);
-    writePlot(plot,
-              {heading, name(key), name(input),
-               !output.empty()       ? name(output)
-               : !outputName.empty() ? outputName
-                                     : "ducked " + name(input)},
-              picture);
+    const std::string output = !targets.output.empty() ? name(targets.output)
+                               : !outputName.empty()   ? outputName
+                                                       : "ducked " + name(input);
+    PictureTarget target(file, name(key), name(input), output);
+    const RenderResult result = renderFiles(key, input, targets, settings, &target);
+    file.commit();
     return result;
 }
 

@@ -10,14 +10,16 @@
 
 namespace quorvane::cli {
 
+class OutputFile;
+
 // Collects the three spectrograms while a render streams.
 class PlotCollector : public RenderObserver {
 public:
     void begin(int sampleRate, int64_t frames) override;
     void inputFrames(const float* key, const float* input, int32_t count) override;
     void outputFrames(const float* output, int32_t count) override;
-    // Completes the analysis; call once after the render.
-    void finish();
+    // Completes the analysis.
+    void end(const RenderResult& result) override;
 
     const Sonogram& key() const { return *key_; }
     const Sonogram& input() const { return *input_; }
@@ -35,14 +37,16 @@ struct PlotLabels {
     std::string output;
 };
 
-// Draws the picture with the raster engine and writes it as PNG to path.
-void writePlot(const PlotCollector& plot, const PlotLabels& labels, const std::string& path);
+// Draws the picture with the raster engine and writes it as PNG into file, which stays in its
+// temporary place.
+void writePlot(const PlotCollector& plot, const PlotLabels& labels, OutputFile& file);
 
-// Renders KEY and INPUT (into output unless it is empty) and draws the picture of the render
-// to picture. The picture must not be one of the other files (ToolError with kExitUsage).
-// outputName names the output in the picture when output is empty.
+// Renders KEY and INPUT (into the targets that are named) and draws the picture of the render
+// to picture. The picture must not be one of the other files (ToolError with kExitUsage); it is
+// started before the render and put in place with the audio files. outputName names the output
+// in the picture when targets.output is empty.
 RenderResult renderAndPlot(const std::string& key, const std::string& input,
-                           const std::string& output, const RenderSettings& settings,
+                           const RenderTargets& targets, const RenderSettings& settings,
                            const std::string& picture, const std::string& outputName = "");
 
 } // namespace quorvane::cli

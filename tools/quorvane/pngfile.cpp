@@ -31,10 +31,19 @@ mode_t newFileMode() {
 
 } // namespace
 
-std::string writePng(const std::string& path, int32_t width, int32_t height,
+std::string writePng(int descriptor, int32_t width, int32_t height,
                      const uint32_t* pixels) noexcept {
+    FILE* file = fdopen(descriptor, "wb");
+    if (!file) {
+        const int error = errno;
+        close(descriptor);
+        return std::strerror(error);
+    }
     try {
-        if (width <= 0 || height <= 0 || !pixels) return "the picture is empty";
+        if (width <= 0 || height <= 0 || !pixels) {
+            std::fclose(file);
+            return "the picture is empty";
+        }
 
         // pixels to RGB bytes
         std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
@@ -44,19 +53,7 @@ std::string writePng(const std::string& path, int32_t width, int32_t height,
             rgb[3 * i + 2] = uint8_t(pixels[i]);
         }
 
-        // temporary file beside the destination
-        std::string temporary = temporaryPattern(path);
-        const int fd = mkstemp(temporary.data());
-        if (fd < 0) return std::strerror(errno);
-        FILE* file = fdopen(fd, "wb");
-        if (!file) {
-            const int error = errno;
-            close(fd);
-            unlink(temporary.c_str());
-            return std::strerror(error);
-        }
-
-        // encode, close, then put it in place
+        // encode and close
         png_image image;
         std::memset(&image, 0, sizeof(image));
         image.version = PNG_IMAGE_VERSION;
@@ -68,15 +65,26 @@ std::string writePng(const std::string& path, int32_t width, int32_t height,
         std::string problem = encoded ? "" : image.message;
         png_image_free(&image);
         if (std::fclose(file) != 0 && problem.empty()) problem = std::strerror(errno);
-        if (problem.empty() && chmod(temporary.c_str(), newFileMode()) != 0)
-            problem = std::strerror(errno);
-        if (problem.empty() && std::rename(temporary.c_str(), path.c_str()) != 0)
-            problem = std::strerror(errno);
-        if (!problem.empty()) unlink(temporary.c_str());
         return problem;
     } catch (const std::bad_alloc&) {
+        std::fclose(file);
         return "out of memory";
     }
+}
+
+std::string writePng(const std::string& path, int32_t width, int32_t height,
+                     const uint32_t* pixels) noexcept {
+    // temporary file beside the destination, put in place once complete
+    std::string temporary = temporaryPattern(path);
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) return std::strerror(errno);
+    std::string problem = writePng(fd, width, height, pixels);
+    if (problem.empty() && chmod(temporary.c_str(), newFileMode()) != 0)
+        problem = std::strerror(errno);
+    if (problem.empty() && std::rename(temporary.c_str(), path.c_str()) != 0)
+        problem = std::strerror(errno);
+    if (!problem.empty()) unlink(temporary.c_str());
+    return problem;
 }
 
 } // namespace quorvane::cli

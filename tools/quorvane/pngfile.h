@@ -13,4 +13,8 @@ namespace quorvane::cli {
 std::string writePng(const std::string& path, int32_t width, int32_t height,
                      const uint32_t* pixels) noexcept;
 
+// The same picture into an open file, which it closes whatever happens.
+std::string writePng(int descriptor, int32_t width, int32_t height,
+                     const uint32_t* pixels) noexcept;
+
 } // namespace quorvane::cli

@@ -35,13 +35,16 @@ void ProgressBar::draw(int64_t done) {
     const double share = std::clamp(static_cast<double>(done) / total_, 0.0, 1.0);
     const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
     const double speed = elapsed > 0.0 ? share * seconds_ / elapsed : 0.0;
+    // Time left at the pace so far.
+    const int left = share > 0.0 ? static_cast<int>(elapsed * (1.0 - share) / share + 0.5) : 0;
 
     // Draw: one line, rewritten in place.
     const int filled = static_cast<int>(share * kWidth);
     std::string bar(static_cast<size_t>(filled), '#');
     bar.append(static_cast<size_t>(kWidth - filled), '.');
-    std::fprintf(stderr, "\r%s [%s] %3d%%  %.1f of %.1f s  %.1fx real time ", label_.c_str(),
-                 bar.c_str(), static_cast<int>(share * 100.0), share * seconds_, seconds_, speed);
+    std::fprintf(stderr, "\r%s [%s] %3d%%  %.1f of %.1f s  %.1fx real time  %d:%02d left\033[K",
+                 label_.c_str(), bar.c_str(), static_cast<int>(share * 100.0), share * seconds_,
+                 seconds_, speed, left / 60, left % 60);
     std::fflush(stderr);
     shown_ = true;
 }

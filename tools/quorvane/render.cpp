@@ -1,6 +1,8 @@
-// quorvane render: ducks INPUT under KEY through the plug-in and writes OUTPUT.
+// quorvane render: ducks INPUT under KEY through the plug-in and writes OUTPUT, the mix of key
+// and ducked input, or both.
 
 #include "command.h"
+#include "outputformat.h"
 #include "plotpicture.h"
 #include "renderer.h"
 #include "toolerror.h"
@@ -17,35 +19,55 @@ namespace {
 struct RenderOptions {
     std::string key;
     std::string input;
-    std::string output;
+    RenderTargets targets;
     std::string pluginPath;
     std::string picture;
+    std::string bits;
     int32_t blockSize = 512;
+    int jobs = 0;
     bool noLatencyCompensation = false;
     bool quiet = false;
 };
 
 void printSummary(const RenderOptions& options, const RenderResult& result) {
-    std::printf("%s: %d channel%s at %d Hz, %.2f s; latency %d samples %s; rendered in %.2f s "
-                "(real-time factor %.1f)\n",
-                options.output.c_str(), result.channels, result.channels == 1 ? "" : "s",
-                result.sampleRate, result.audioSeconds(), result.latency,
+    const RenderTargets& targets = options.targets;
+    std::string files = targets.output.empty() ? targets.mix : targets.output;
+    if (!targets.output.empty() && !targets.mix.empty()) files += " and the mix " + targets.mix;
+    std::string resampled;
+    if (result.keySampleRate != result.sampleRate)
+        resampled = "; key resampled from " + std::to_string(result.keySampleRate) + " Hz";
+    std::printf("%s: %d channel%s at %d Hz, %.2f s%s; latency %d samples %s; rendered in %.2f s "
+                "on %d thread%s (real-time factor %.1f)\n",
+                files.c_str(), result.channels, result.channels == 1 ? "" : "s", result.sampleRate,
+                result.audioSeconds(), resampled.c_str(), result.latency,
                 options.noLatencyCompensation ? "kept" : "compensated", result.seconds,
-                result.realTimeFactor());
+                result.threads, result.threads == 1 ? "" : "s", result.realTimeFactor());
 }
 
 int runRender(const RenderOptions& options) {
+    if (options.targets.output.empty() && options.targets.mix.empty())
+        throw ToolError(kExitUsage, "render: name the ducked file with -o OUTPUT, the mix with "
+                                    "--mix MIX, or both (see --help)");
     RenderSettings settings;
     settings.pluginPath = options.pluginPath;
     settings.blockSize = options.blockSize;
     settings.compensateLatency = !options.noLatencyCompensation;
     settings.progress = !options.quiet;
+    settings.jobs = options.jobs;
+    settings.bits = parseSampleBits(options.bits);
     const RenderResult result =
         options.picture.empty()
-            ? renderFiles(options.key, options.input, options.output, settings)
-            : renderAndPlot(options.key, options.input, options.output, settings, options.picture);
+            ? renderFiles(options.key, options.input, options.targets, settings)
+            : renderAndPlot(options.key, options.input, options.targets, settings, options.picture);
     if (!options.quiet) printSummary(options, result);
     return kExitOk;
+}
+
+std::string extensionList() {
+    std::string list;
+    for (const std::string& extension : writableExtensions())
+        list += (list.empty() ? "" : ", ") + extension;
+    return list;
 }
 
 } // namespace
@@ -55,17 +77,37 @@ void registerRenderCommand(CLI::App& app, CommandRunner& run) {
     CLI::App* render = app.add_subcommand(
         "render", "Duck INPUT under KEY through the plug-in: one instance per channel of INPUT, "
                   "the key on input 0, the channel on input 1, output 1 written to OUTPUT in "
-                  "INPUT's rate, channel count and format.");
+                  "INPUT's rate and channel count. The format follows the name (" +
+                      extensionList() +
+                      "); the sample format follows INPUT where the format can hold it.");
     render
         ->add_option("KEY", options->key,
                      "The key: its channel of the same index when it has as many channels as "
-                     "INPUT, else its mono mix; padded with silence or cut to INPUT's length")
+                     "INPUT, else its mono mix; resampled to INPUT's rate if need be; padded "
+                     "with silence or cut to INPUT's length")
         ->required();
     render->add_option("INPUT", options->input, "The signal to duck")->required();
-    render->add_option("-o,--output", options->output, "The ducked file to write")
-        ->type_name("OUTPUT")
-        ->required();
+    render->add_option("-o,--output", options->targets.output, "The ducked file to write")
+        ->type_name("OUTPUT");
+    render
+        ->add_option("--mix", options->targets.mix,
+                     "Also write the key added to the ducked signal, lined up as they sound "
+                     "(the key's channel, or its mono mix, on every channel): a voice-over "
+                     "finished in one go")
+        ->type_name("MIX");
     addPluginOption(*render, options->pluginPath);
+    render
+        ->add_option("--bits", options->bits,
+                     "Sample format of the files written: 16, 24 or 32-bit integer, or float "
+                     "(default: INPUT's where the format holds it, else the closest)")
+        ->type_name("BITS")
+        ->check(CLI::IsMember({"16", "24", "32", "float"}));
+    render
+        ->add_option("--jobs", options->jobs,
+                     "Threads that render the channels side by side (default: one per "
+                     "processor, at most one per channel); the output is the same for any N")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1024));
     render->add_option("--block", options->blockSize, "Frames per processing block (default 512)")
         ->type_name("N")
         ->check(CLI::Range(1, 1 << 20));

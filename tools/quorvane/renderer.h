@@ -1,7 +1,10 @@
 #pragma once
 // Streams a key and an input file through one plug-in instance per input channel: the channel
-// goes to input 1, the key to input 0, and output 1 is kept. Memory does not grow with the
-// length of the files.
+// goes to input 1, the key to input 0, and output 1 is kept. The instances run side by side on
+// worker threads, each on its own channel, so the output does not depend on the thread count.
+// Memory does not grow with the length of the files.
+
+#include "outputformat.h"
 
 #include <cstdint>
 #include <string>
@@ -16,6 +19,30 @@ struct RenderSettings {
     bool compensateLatency = true;
     // Show a progress bar on a terminal.
     bool progress = true;
+    // Threads that run the instances; 0: one per processor. Never more than the channels.
+    int jobs = 0;
+    // Sample format of the files written.
+    SampleBits bits = SampleBits::Input;
+};
+
+// The audio files a render writes; an empty name is not written.
+struct RenderTargets {
+    std::string output; // the ducked input
+    std::string mix;    // the key plus the ducked input, as they line up in the output
+};
+
+struct RenderResult {
+    int32_t latency = 0; // frames, as the module reported it
+    int64_t frames = 0;  // input frames
+    int64_t written = 0; // output frames
+    int sampleRate = 0;
+    int keySampleRate = 0; // before resampling to sampleRate
+    int channels = 0;
+    int threads = 1;
+    double seconds = 0.0; // wall time of loading, processing and writing
+    double audioSeconds() const { return sampleRate > 0 ? double(frames) / sampleRate : 0.0; }
+    // Seconds of audio per second of processing: above 1 is faster than real time.
+    double realTimeFactor() const { return seconds > 0 ? audioSeconds() / seconds : 0.0; }
 };
 
 // Sees the signals as they pass, mixed to mono and in the input's time.
@@ -28,25 +55,17 @@ public:
     virtual void inputFrames(const float* key, const float* input, int32_t count) = 0;
     // The next count frames of the output, aligned with the input whatever the compensation.
     virtual void outputFrames(const float* output, int32_t count) = 0;
+    // After the last frames, before any file of the render is put in place: whatever the
+    // observer writes itself must be complete when this returns.
+    virtual void end(const RenderResult& result) = 0;
 };
 
-struct RenderResult {
-    int32_t latency = 0; // frames, as the module reported it
-    int64_t frames = 0;  // input frames
-    int64_t written = 0; // output frames
-    int sampleRate = 0;
-    int channels = 0;
-    double seconds = 0.0; // wall time of loading, processing and writing
-    double audioSeconds() const { return sampleRate > 0 ? double(frames) / sampleRate : 0.0; }
-    // Seconds of audio per second of processing: above 1 is faster than real time.
-    double realTimeFactor() const { return seconds > 0 ? audioSeconds() / seconds : 0.0; }
-};
-
-// Renders keyPath and inputPath into outputPath (in INPUT's rate, channel count and format); an
-// empty outputPath renders for the observer only. Throws ToolError; never leaves a partial
-// output file.
+// Renders keyPath and inputPath into the targets (in INPUT's rate and channel count; the format
+// follows each name and settings.bits). A key at another rate is resampled to INPUT's. Every
+// target is checked and started before the render; none replaces an existing file unless all
+// were written. Throws ToolError; never leaves a partial output file.
 RenderResult renderFiles(const std::string& keyPath, const std::string& inputPath,
-                         const std::string& outputPath, const RenderSettings& settings,
+                         const RenderTargets& targets, const RenderSettings& settings,
                          RenderObserver* observer = nullptr);
 
 } // namespace quorvane::cli

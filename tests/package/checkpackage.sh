@@ -1,0 +1,74 @@
+#!/bin/sh
+# Checks a built Debian package: the files it installs, the dependencies it declares, that the
+# installed tool finds the installed plug-in on its own and renders through it, the manual page,
+# and lintian's verdict.
+#   checkpackage.sh quorvane_VERSION_ARCH.deb VERSION
+set -eu
+deb=$1
+version=$2
+if [ ! -f "$deb" ]; then
+    echo "no package at $deb; make package builds it"
+    exit 77
+fi
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Files: these and no others, with these modes.
+expected='-rw-r--r-- ./usr/lib/vst/Quorvane.so
+-rw-r--r-- ./usr/share/doc/quorvane/changelog.gz
+-rw-r--r-- ./usr/share/doc/quorvane/copyright
+-rw-r--r-- ./usr/share/man/man1/quorvane.1.gz
+-rwxr-xr-x ./usr/bin/quorvane'
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $6 }' | sort -k2)
+[ "$files" = "$(printf '%s\n' "$expected" | sort -k2)" ] ||
+    fail "the package holds
+$files
+instead of
+$expected"
+
+# Control fields, and every library the plug-in and the tool load declared.
+[ "$(dpkg-deb -f "$deb" Package)" = quorvane ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version"
+[ "$(dpkg-deb -f "$deb" Section)" = sound ] || fail "section"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 libstdc++6 libsndfile1 libsoxr0 libpng16-16 libx11-6 libfreetype6 \
+    libfontconfig1; do
+    printf '%s\n' "$depends" | tr ',' '\n' | grep -q "^ *$library\( \|$\)" ||
+        fail "Depends lacks $library: $depends"
+done
+
+# Installed into an empty root, the tool finds the plug-in in ../lib/vst and renders with it.
+dpkg-deb -x "$deb" "$root"
+tool=$root/usr/bin/quorvane
+[ "$("$tool" --version | head -n 1)" = "quorvane $version" ] || fail "--version"
+info=$("$tool" info)
+printf '%s\n' "$info" | grep -qx "module       $root/usr/lib/vst/Quorvane.so (entry VSTPluginMain)" ||
+    fail "info did not load the installed plug-in:
+$info"
+printf '%s\n' "$info" | grep -qx "effect       Quorvane" || fail "info: $info"
+"$tool" demo -o "$root/demo" >"$root/demo.txt" || fail "demo: $(cat "$root/demo.txt")"
+for file in key.wav input.wav ducked.wav picture.png panel.png; do
+    [ -s "$root/demo/$file" ] || fail "demo wrote no $file"
+done
+
+# The manual page: every command in it, and man reads it without a complaint.
+page=$root/usr/share/man/man1/quorvane.1.gz
+for command in render plot info snapshot edit demo; do
+    gzip -dc "$page" | grep -q "^\.SS $command\$" || fail "the manual page lacks $command"
+done
+if command -v man >/dev/null; then
+    warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man: $warnings"
+fi
+
+# lintian: warnings are reported, errors fail.
+if command -v lintian >/dev/null; then
+    verdict=$(lintian "$deb" 2>/dev/null || true)
+    [ -z "$verdict" ] || printf 'lintian:\n%s\n' "$verdict"
+    if printf '%s\n' "$verdict" | grep -q '^E:'; then fail "lintian reports errors"; fi
+fi
+echo "package $deb: files, dependencies, installed tool and plug-in, manual page checked"
