@@ -21,9 +21,9 @@ if(_triplet MATCHES "^i686")
 endif()
 set(CMAKE_C_FLAGS_INIT "${_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${_flags}")
-# Released modules are optimised as the Linux module is.
-set(CMAKE_C_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
-set(CMAKE_CXX_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
+# Released modules are optimised as the Linux module is (the platform's default would be -O3).
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of release builds")
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of release builds")
 foreach(_kind EXE SHARED MODULE)
     set(CMAKE_${_kind}_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 endforeach()
