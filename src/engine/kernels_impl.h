@@ -120,20 +120,6 @@ template <int W> QV_INLINE F<W> odds(F<W> a, F<W> b) {
     return oddsImpl<W>(a, b, std::make_index_sequence<W>());
 }
 
-// [g0, g0, g1, g1, ...] from the lower or the upper half of g.
-template <int W, size_t... K> QV_INLINE F<W> spreadLoImpl(F<W> g, std::index_sequence<K...>) {
-    return __builtin_shufflevector(g, g, (K / 2)...);
-}
-template <int W, size_t... K> QV_INLINE F<W> spreadHiImpl(F<W> g, std::index_sequence<K...>) {
-    return __builtin_shufflevector(g, g, (W / 2 + K / 2)...);
-}
-template <int W> QV_INLINE F<W> spreadLo(F<W> g) {
-    return spreadLoImpl<W>(g, std::make_index_sequence<W>());
-}
-template <int W> QV_INLINE F<W> spreadHi(F<W> g) {
-    return spreadHiImpl<W>(g, std::make_index_sequence<W>());
-}
-
 // Sign of every imaginary part flipped: the complex conjugates.
 template <int W> QV_INLINE F<W> conj(F<W> x) {
     I<W> sign;
