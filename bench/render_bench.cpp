@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -62,7 +63,11 @@ void generate(const std::string& path, int channels, int seconds, bool key) {
     sf_close(file);
 }
 
+// The tool beside the benchmarks, or QUORVANE_TOOL (to time another build in the same run).
 std::string toolPath() {
+    if (const char* tool = std::getenv("QUORVANE_TOOL"); tool != nullptr && *tool != '\0') {
+        return tool;
+    }
     return (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "quorvane").string();
 }
 
@@ -91,6 +96,7 @@ private:
 struct ChildRun {
     int status = -1;
     double seconds = 0.0;
+    double cpuSeconds = 0.0;
     long peakKiB = 0;
 };
 
@@ -111,6 +117,8 @@ ChildRun runTool(const std::vector<std::string>& args) {
     wait4(pid, &run.status, 0, &usage);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.peakKiB = usage.ru_maxrss;
+    run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     1e-6 * static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
     return run;
 }
 
@@ -130,6 +138,8 @@ void renderFile(benchmark::State& state) {
     state.counters["audio_s"] = seconds;
     // Seconds of audio per second of processing, as the engine benchmark reports it.
     state.counters["real_time_factor"] = seconds / run.seconds;
+    // The same per second of the child's CPU time, which other load on the machine leaves alone.
+    state.counters["cpu_real_time_factor"] = seconds / run.cpuSeconds;
     state.counters["peak_rss_MiB"] = double(run.peakKiB) / 1024.0;
 }
 

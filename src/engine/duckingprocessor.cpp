@@ -133,7 +133,8 @@ DuckingProcessor::DuckingProcessor(float rate) : designSampleRate_(rate) {
         spectrum_[ch].assign(2 * static_cast<size_t>(n), 0.0f);
         magnitude_[ch].assign(bins_, 0.0f);
     }
-    work_.assign(n, 0.0f);
+    // N for the frame; the vector paths use a second N for a second time signal.
+    work_.assign(2 * static_cast<size_t>(n), 0.0f);
     keyState_.assign(bins_, 0.0f);
     for (auto& staging : staging_) {
         staging.assign(kMinStaging, 0.0f);

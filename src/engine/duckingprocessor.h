@@ -70,7 +70,7 @@ private:
     uint32_t fill_ = 0;
     uint32_t ready_ = 0;
     std::vector<float> window_;       // N
-    std::vector<float> work_;         // N
+    std::vector<float> work_;         // 2N, of which the scalar path uses N
     std::vector<float> coefficients_; // B
     Fft fft_;
     uint32_t n_ = 0;

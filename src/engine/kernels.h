@@ -33,7 +33,7 @@ struct FrameBuffers {
     float* spectrum[2];
     float* magnitude[2];
     float* keyState;
-    float* work;
+    float* work; // 2N: the vector frame step keeps two time signals at once
     // Position 0 of the accumulators once the first accShift samples, already read out, have
     // left them: the frame step moves the N + H live ones down first, then adds the frame's
     // output from position ready on.

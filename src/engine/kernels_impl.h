@@ -120,20 +120,6 @@ template <int W> QV_INLINE F<W> odds(F<W> a, F<W> b) {
     return oddsImpl<W>(a, b, std::make_index_sequence<W>());
 }
 
-// [g0, g0, g1, g1, ...] from the lower or the upper half of g.
-template <int W, size_t... K> QV_INLINE F<W> spreadLoImpl(F<W> g, std::index_sequence<K...>) {
-    return __builtin_shufflevector(g, g, (K / 2)...);
-}
-template <int W, size_t... K> QV_INLINE F<W> spreadHiImpl(F<W> g, std::index_sequence<K...>) {
-    return __builtin_shufflevector(g, g, (W / 2 + K / 2)...);
-}
-template <int W> QV_INLINE F<W> spreadLo(F<W> g) {
-    return spreadLoImpl<W>(g, std::make_index_sequence<W>());
-}
-template <int W> QV_INLINE F<W> spreadHi(F<W> g) {
-    return spreadHiImpl<W>(g, std::make_index_sequence<W>());
-}
-
 // Sign of every imaginary part flipped: the complex conjugates.
 template <int W> QV_INLINE F<W> conj(F<W> x) {
     I<W> sign;
@@ -569,81 +555,132 @@ QV_INLINE void smoothTime(float* __restrict state, float* __restrict key, uint32
     }
 }
 
-QV_INLINE void gainOne(const float* key, const float* ducked, float* spectrum, uint32_t j) {
-    const float r = key[j] / (ducked[j] + 1e-20f);
-    const float g = 1.0f / (r + 1.0f);
-    spectrum[2 * j] = spectrum[2 * j] * g;
-    spectrum[2 * j + 1] = spectrum[2 * j + 1] * g;
-}
-
-template <int W>
-QV_INLINE void applyGains(const float* __restrict key, const float* __restrict ducked,
-                          float* __restrict spectrum, uint32_t count) {
-    const F<W> tiny = splat<W>(1e-20f);
-    const F<W> one = splat<W>(1.0f);
-    uint32_t j = 0;
-    for (; j + W <= count; j += W) {
-        const F<W> r = load<W>(key + j) / (load<W>(ducked + j) + tiny);
-        const F<W> g = one / (r + one);
-        store<W>(spectrum + 2 * j, load<W>(spectrum + 2 * j) * spreadLo<W>(g));
-        store<W>(spectrum + 2 * j + W, load<W>(spectrum + 2 * j + W) * spreadHi<W>(g));
-    }
-    for (; j < count; ++j) {
-        gainOne(key, ducked, spectrum, j);
-    }
-}
-
-// The recursion across bins, one step per call: upward with the lower neighbour's coefficient.
-struct Upward {
+// The recursion across bins, kSteps steps per call: upward with the lower neighbour's
+// coefficient.
+template <int kSteps> struct Upward {
     float* k;
     const float* c;
     uint32_t count;
     uint32_t j;
     float prev;
+    QV_INLINE void step() {
+        prev = prev + (k[j] - prev) * c[j - 1];
+        k[j] = prev;
+        ++j;
+    }
     QV_INLINE void operator()() {
-        if (j < count) {
-            prev = prev + (k[j] - prev) * c[j - 1];
-            k[j] = prev;
-            ++j;
+        for (int s = 0; s < kSteps; ++s) {
+            if (j < count) {
+                step();
+            }
         }
     }
     QV_INLINE void finish() {
-        for (; j < count; ++j) {
-            prev = prev + (k[j] - prev) * c[j - 1];
-            k[j] = prev;
+        while (j < count) {
+            step();
         }
     }
 };
 
 // Downward with the upper neighbour's coefficient; j counts the bins still to do.
-struct Downward {
+template <int kSteps> struct Downward {
     float* k;
     const float* c;
     uint32_t j;
     float next;
+    QV_INLINE void step() {
+        --j;
+        next = next + (k[j] - next) * c[j + 1];
+        k[j] = next;
+    }
     QV_INLINE void operator()() {
-        if (j > 0) {
-            --j;
-            next = next + (k[j] - next) * c[j + 1];
-            k[j] = next;
+        for (int s = 0; s < kSteps; ++s) {
+            if (j > 0) {
+                step();
+            }
         }
     }
     QV_INLINE void finish() {
         while (j > 0) {
-            --j;
-            next = next + (k[j] - next) * c[j + 1];
-            k[j] = next;
+            step();
         }
     }
 };
 
-// The frame step: the key's spectrum first; the upward recursion runs inside the move of the
-// accumulators and the transform of channel 1, the downward one inside the inverse transform of
-// channel 0, which do not depend on it; then the gains and the inverse transform of channel 1.
+// The downward recursion with channel 1's gains and the first Hartley pass of its inverse
+// transform following it: as soon as the bins of a group of W are final, their gains scale the
+// spectrum and the Hartley sums and differences go to y. Bins 0 .. W-1 and n/2 are left to
+// gainsTail().
+template <int W, int kSteps> struct DownwardGains {
+    Downward<1> chain;
+    const float* ducked;
+    const float* spectrum;
+    float* y;
+    uint32_t n;
+
+    QV_INLINE void group(uint32_t j0) {
+        const F<W> one = splat<W>(1.0f);
+        const F<W> r = load<W>(chain.k + j0) / (load<W>(ducked + j0) + splat<W>(1e-20f));
+        const F<W> g = one / (r + one);
+        const F<W> re = evens<W>(load<W>(spectrum + 2 * j0), load<W>(spectrum + 2 * j0 + W)) * g;
+        const F<W> im = odds<W>(load<W>(spectrum + 2 * j0), load<W>(spectrum + 2 * j0 + W)) * g;
+        store<W>(y + j0, re + im);
+        store<W>(y + n - j0 - (W - 1), reverseFloats<W>(re - im));
+    }
+    QV_INLINE void step() {
+        chain.step();
+        const uint32_t j = chain.j;
+        if (j % W == 0 && j >= W && j < n / 2) {
+            group(j);
+        }
+    }
+    QV_INLINE void operator()() {
+        for (int s = 0; s < kSteps; ++s) {
+            if (chain.j > 0) {
+                step();
+            }
+        }
+    }
+    QV_INLINE void finish() {
+        while (chain.j > 0) {
+            step();
+        }
+    }
+    // The bins the groups leave out, as the scalar gains and Hartley pass do them.
+    QV_INLINE void gainsTail() {
+        const uint32_t h = n / 2;
+        auto one = [&](uint32_t j) {
+            const float r = chain.k[j] / (ducked[j] + 1e-20f);
+            const float g = 1.0f / (r + 1.0f);
+            const float re = spectrum[2 * j] * g;
+            const float im = spectrum[2 * j + 1] * g;
+            y[j] = re + im;
+            if (j != 0 && j != h) {
+                y[n - j] = re - im;
+            }
+        };
+        for (uint32_t j = 0; j < W; ++j) {
+            one(j);
+        }
+        one(h);
+    }
+};
+
+// The frame step: the key's spectrum first; the upward recursion runs inside the transform of
+// channel 1 and the move of channel 0's accumulator, the downward one inside the inverse
+// transform of channel 0 and the move of channel 1's accumulator, none of which depends on it,
+// and channel 1's gains and first Hartley pass follow the downward recursion bin group by bin
+// group; then the rest of channel 1's inverse transform. The recursion's steps are spread so
+// that it ends about when the work around it does: each step waits for the one before, and
+// work that comes after the last step in program order would not overlap with it.
 template <int W> void frameStepImpl(const FftTables& f, const FrameBuffers& b) {
+    constexpr int kSteps = W >= 16 ? 2 : 1;
     const uint32_t n = b.n;
     const uint32_t bins = b.bins;
     const uint32_t live = n + b.hop;
+    const float scale = 1.0f / static_cast<float>(n);
+    float* y0 = b.work;
+    float* y1 = b.work + n;
     NoSide none;
 
     forwardRealWith<W>(f, b.input[0], b.spectrum[0], none, b.window);
@@ -652,20 +689,21 @@ template <int W> void frameStepImpl(const FftTables& f, const FrameBuffers& b) {
     float* key = b.magnitude[0];
     smoothTime<W>(b.keyState, key, bins);
 
-    Upward up{key, b.coefficients, bins, 1, key[0]};
-    moveDown<W>(b.accumulator[0], b.accShift, live, up);
-    moveDown<W>(b.accumulator[1], b.accShift, live, up);
+    Upward<kSteps> up{key, b.coefficients, bins, 1, key[0]};
     forwardRealWith<W>(f, b.input[1], b.spectrum[1], up, b.window);
     magnitudes<W>(b.spectrum[1], b.magnitude[1], bins, up);
+    moveDown<W>(b.accumulator[0], b.accShift, live, up);
     up.finish();
 
-    Downward down{key, b.coefficients, bins - 1, key[bins - 1]};
-    inverseOverlapAdd<W>(f, b.spectrum[0], b.work, b.window, b.accumulator[0] + b.ready, b.hop,
-                         down);
+    DownwardGains<W, kSteps> down{
+        {key, b.coefficients, bins - 1, key[bins - 1]}, b.magnitude[1], b.spectrum[1], y1, n};
+    inverseOverlapAdd<W>(f, b.spectrum[0], y0, b.window, b.accumulator[0] + b.ready, b.hop, down);
+    moveDown<W>(b.accumulator[1], b.accShift, live, down);
     down.finish();
+    down.gainsTail();
 
-    applyGains<W>(key, b.magnitude[1], b.spectrum[1], bins);
-    inverseOverlapAdd<W>(f, b.spectrum[1], b.work, b.window, b.accumulator[1] + b.ready, b.hop,
+    forwardRealWith<W>(f, y1, b.spectrum[1], none);
+    hartleyOverlapAdd<W>(b.spectrum[1], b.window, b.accumulator[1] + b.ready, n, b.hop, scale,
                          none);
 }
 
