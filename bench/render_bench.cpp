@@ -122,13 +122,16 @@ ChildRun runTool(const std::vector<std::string>& args) {
     return run;
 }
 
+// range(0): seconds of audio; range(1): threads (--jobs), 0 for the default of one per core.
 void renderFile(benchmark::State& state) {
     const int seconds = static_cast<int>(state.range(0));
     const Material material(seconds);
+    std::vector<std::string> args = {"render", material.key(), material.input(), "-o",
+                                     material.output(), "--quiet"};
+    if (state.range(1) > 0) args.insert(args.end(), {"--jobs", std::to_string(state.range(1))});
     ChildRun run;
     for (auto _ : state) {
-        run = runTool(
-            {"render", material.key(), material.input(), "-o", material.output(), "--quiet"});
+        run = runTool(args);
         if (run.status != 0) {
             state.SkipWithError("quorvane render failed");
             return;
@@ -145,11 +148,16 @@ void renderFile(benchmark::State& state) {
 
 } // namespace
 
-// One run each: the long render takes several seconds.
+// One run per repetition: the long render takes several seconds. One thread against one per
+// core, for 10 minutes and for 10 seconds of audio (memory must not grow with the length).
 BENCHMARK(renderFile)
-    ->Arg(600)
-    ->Arg(10)
+    ->ArgNames({"seconds", "jobs"})
+    ->Args({600, 1})
+    ->Args({600, 0})
+    ->Args({10, 1})
+    ->Args({10, 0})
     ->Iterations(1)
+    ->Repetitions(3)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

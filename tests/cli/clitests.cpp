@@ -246,3 +246,14 @@ TEST(Info, EveryCommandHasHelp) {
             << run.out;
     }
 }
+
+TEST(Info, VersionNamesTheToolThePlugInAndTheLibraries) {
+    const ToolRun run = runTool({"--version"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("quorvane 0.9.0\nplug-in: Quorvane 0.9\nlibraries: libsndfile 1.", 0),
+              0u)
+        << run.out;
+    EXPECT_NE(run.out.find(", libsoxr 0."), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(", libpng 1."), std::string::npos) << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 3);
+}

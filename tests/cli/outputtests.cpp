@@ -75,6 +75,8 @@ TEST_F(Outputs, TheFormatFollowsTheNameAndTheSampleFormatTheInput) {
         {"out.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, "float", kFloatWav, true},
         {"out.w64", SF_FORMAT_WAV | SF_FORMAT_PCM_24, "", SF_FORMAT_W64 | SF_FORMAT_PCM_24, true},
         {"out", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, "", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, true},
+        {"out.wav", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, "", kFloatWav, false},
+        {"out.mp3", pcm16, "", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, false},
     };
     for (const Case& c : cases) {
         writeInputs(c.inputFormat);

@@ -195,7 +195,11 @@ int chooseOutputFormat(const std::string& path, int inputFormat, int channels, i
     const int inputSubtype = inputFormat & SF_FORMAT_SUBMASK;
     std::vector<int> candidates;
     if (chosen.preferredSubtype != 0) candidates.push_back(chosen.preferredSubtype);
-    candidates.push_back(inputSubtype);
+    // MPEG audio is kept in its own files only, though WAV could carry it.
+    const bool mpeg = inputSubtype == SF_FORMAT_MPEG_LAYER_I ||
+                      inputSubtype == SF_FORMAT_MPEG_LAYER_II ||
+                      inputSubtype == SF_FORMAT_MPEG_LAYER_III;
+    if (!mpeg || major == SF_FORMAT_MPEG) candidates.push_back(inputSubtype);
     for (int subtype : closestSubtypes(inputSubtype))
         candidates.push_back(subtype);
     for (int subtype : subtypes())
