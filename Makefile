@@ -48,7 +48,8 @@ sanitize: deps
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
-windows: windows-deps windows-build
+windows: windows-deps
+	@$(MAKE) --no-print-directory windows-build
 
 windows-deps:
 	@scripts/install-deps.sh windows

@@ -19,26 +19,23 @@
 
 namespace {
 
-struct Case {
-    int32_t rate;
+struct Pattern {
     std::vector<int32_t> blocks; // block lengths, repeated until the input is used up
-    bool replacing;
+    bool replacing;              // processReplacing, or the accumulating process
 };
 
-const Case kCases[] = {
-    {22050, {512}, true},
-    {22050, {1, 7, 64, 333, 1000}, false},
-    {32000, {4096}, true},
-    {44100, {512}, true},
-    {44100, {997}, false},
-    {44100, {1, 7, 64, 333, 1000}, true},
-    {44100, {3}, true},
-    {48000, {256}, false},
-    {48000, {2048, 1, 4095}, true},
-    {96000, {512}, true},
-    {96000, {1, 7, 64, 333, 1000}, false},
-    {96000, {8192}, true},
-    {192000, {480}, true},
+// Every rate with every pattern: the three frame lengths and the rates at their edges, steady
+// and ragged block divisions, both audio entries.
+const int32_t kRates[] = {8000, 22050, 27999, 28000, 44100, 48000, 60001, 96000, 192000};
+const Pattern kPatterns[] = {
+    {{512}, true},
+    {{1, 7, 64, 333, 1000}, false},
+    {{4096, 3, 2048}, true},
+};
+
+struct Case {
+    int32_t rate;
+    const Pattern& pattern;
 };
 
 constexpr size_t kLength = 24000;
@@ -89,17 +86,18 @@ std::vector<float> runCase(EntryProc entry, const Case& c, const std::vector<flo
     effect->dispatcher(effect, 12 /* effMainsChanged */, 0, 1, nullptr, 0.0f);
     size_t done = 0;
     for (size_t b = 0; done < kLength; ++b) {
-        const size_t n = std::min(kLength - done, size_t(c.blocks[b % c.blocks.size()]));
+        const std::vector<int32_t>& blocks = c.pattern.blocks;
+        const size_t n = std::min(kLength - done, size_t(blocks[b % blocks.size()]));
         float* inputs[2] = {const_cast<float*>(key.data() + done),
                             const_cast<float*>(signal.data() + done)};
         float* outputs[2] = {out.data() + done, out.data() + kLength + done};
-        if (!c.replacing) {
+        if (!c.pattern.replacing) {
             // The accumulating entry overwrites all the same; start from silence as a host does.
             std::memset(outputs[0], 0, n * sizeof(float));
             std::memset(outputs[1], 0, n * sizeof(float));
         }
-        (c.replacing ? effect->processReplacing : effect->process)(effect, inputs, outputs,
-                                                                   int32_t(n));
+        (c.pattern.replacing ? effect->processReplacing : effect->process)(effect, inputs, outputs,
+                                                                           int32_t(n));
         done += n;
     }
     effect->dispatcher(effect, 1 /* effClose */, 0, 0, nullptr, 0.0f);
@@ -136,7 +134,11 @@ int main(int argc, char** argv) {
     }
     int failures = 0;
     size_t streams = 0;
-    for (const Case& c : kCases) {
+    std::vector<Case> cases;
+    for (int32_t rate : kRates)
+        for (const Pattern& pattern : kPatterns)
+            cases.push_back({rate, pattern});
+    for (const Case& c : cases) {
         size_t latency = 0;
         std::vector<float> out = runCase(entry, c, key, signal, latency);
         if (out.empty()) {
@@ -171,8 +173,8 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr,
                              "%d Hz, %zu-length pattern, output %zu, sample %zu: %08" PRIX32
                              " here, %08" PRIX32 " there\n",
-                             int(c.rate), c.blocks.size(), i / kLength, i % kLength, bitsOf(out[i]),
-                             bitsOf(other[i]));
+                             int(c.rate), c.pattern.blocks.size(), i / kLength, i % kLength,
+                             bitsOf(out[i]), bitsOf(other[i]));
                 ++failures;
                 break;
             }
