@@ -768,20 +768,21 @@ void caseDrop() {
     std::string plain = dir + "\\plain.wav", target1 = dir + "\\target one.wav";
     std::string target2 = dir + "\\target2.wav", link1 = dir + "\\small.lnk";
     std::string link2 = dir + "\\CAPITAL.LNK", notLink = dir + "\\notes.lnk.txt";
-    for (const std::string& f : {plain, target1, target2, notLink})
+    std::string broken = dir + "\\broken.lnk"; // not a shortcut inside
+    for (const std::string& f : {plain, target1, target2, notLink, broken})
         writeFile(f);
     CHECK(makeShortcut(link1, target1));
     CHECK(makeShortcut(link2, target2));
     std::string longPath = dir + "\\" + std::string(1100, 'x') + ".wav";
     std::string justFits = "C:\\" + std::string(1016, 'y') + ".wav"; // 1023 bytes
-    Data files(CF_HDROP, fileList({plain, link1, longPath, link2, notLink, justFits}));
+    Data files(CF_HDROP, fileList({plain, link1, longPath, link2, notLink, broken, justFits}));
     SetCursorPos(kLeft + 7, kTop + 190);
     CHECK(target->DragEnter(&files, 0, point, &effect) == S_OK && effect == DROPEFFECT_MOVE);
     CHECK(target->Drop(&files, 0, point, &effect) == S_OK);
     CHECK(recorder.drops == 2);
     CHECK(recorder.type == win32::kDropFiles);
-    CHECK(recorder.count == 5);
-    const std::vector<std::string> expected = {plain, target1, target2, notLink, justFits};
+    CHECK(recorder.count == 6);
+    const std::vector<std::string> expected = {plain, target1, target2, notLink, broken, justFits};
     CHECK(recorder.texts.size() == expected.size());
     for (size_t i = 0; i < expected.size() && i < recorder.texts.size(); i++) {
         if (longName(recorder.texts[i]) != longName(expected[i]))
