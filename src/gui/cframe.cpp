@@ -2,6 +2,7 @@
 
 #include "gui/aeffguieditor.h"
 #include "gui/cbitmap.h"
+#include "shell/audioeffect.h"
 
 #include <atomic>
 #include <new>
@@ -301,12 +302,20 @@ void CFrame::Events::onPaint(platform::Device& device, const platform::Rect& rec
 
 void CFrame::Events::onButtonDown(platform::Point where, int32_t button) {
     (void)button;
+    // A window system may deliver the click outside any host call (from the host's own message
+    // loop): the click then counts as a call of its own, so that a host ending the instance from
+    // its idle during the drag ends it when the click is over, not under the tracking loop.
+    AudioEffect* effect = nullptr;
+    if (auto* editor = static_cast<AEffGUIEditor*>(frame.getEditor())) effect = editor->getEffect();
+    if (effect) effect->enterEntry();
     try {
         WindowContext own(frame);
         CPoint point{where.x, where.y};
         frame.mouse(&own.context, point);
     } catch (...) {
     }
+    // the frame may be gone from here on: only the local effect is touched
+    if (effect && effect->leaveEntry()) delete effect;
 }
 
 void CFrame::Events::onDestroyed() {
