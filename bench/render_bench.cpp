@@ -126,8 +126,8 @@ ChildRun runTool(const std::vector<std::string>& args) {
 void renderFile(benchmark::State& state) {
     const int seconds = static_cast<int>(state.range(0));
     const Material material(seconds);
-    std::vector<std::string> args = {"render", material.key(), material.input(), "-o",
-                                     material.output(), "--quiet"};
+    std::vector<std::string> args = {"render", material.key(),    material.input(),
+                                     "-o",     material.output(), "--quiet"};
     if (state.range(1) > 0) args.insert(args.end(), {"--jobs", std::to_string(state.range(1))});
     ChildRun run;
     for (auto _ : state) {
