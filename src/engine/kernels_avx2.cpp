@@ -9,7 +9,7 @@ namespace quorvane::simd {
 
 const Kernels& avx2Kernels() {
     static const Kernels kernels{Path::kAvx2, forwardRealImpl<8>, inverseRealImpl<8>,
-                                 frameStepImpl<8>};
+                                 frameStepImpl<8>, framePairImpl<8>};
     return kernels;
 }
 

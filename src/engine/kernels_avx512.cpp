@@ -9,7 +9,7 @@ namespace quorvane::simd {
 
 const Kernels& avx512Kernels() {
     static const Kernels kernels{Path::kAvx512, forwardRealImpl<16>, inverseRealImpl<16>,
-                                 frameStepImpl<16>};
+                                 frameStepImpl<16>, framePairImpl<16>};
     return kernels;
 }
 

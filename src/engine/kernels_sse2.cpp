@@ -8,7 +8,7 @@ namespace quorvane::simd {
 
 const Kernels& sse2Kernels() {
     static const Kernels kernels{Path::kSse2, forwardRealImpl<4>, inverseRealImpl<4>,
-                                 frameStepImpl<4>};
+                                 frameStepImpl<4>, framePairImpl<4>};
     return kernels;
 }
 

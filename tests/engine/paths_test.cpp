@@ -174,3 +174,35 @@ TEST(Paths, EngineStreamsOfEveryPathAndBlockPatternMatchTheRecordedOnes) {
         }
     }
 }
+
+// A reset (the host's suspend and resume) keeps the buffers, so what the frame steps leave in
+// them outside the live samples comes out after it: every path must leave there what the scalar
+// one does, whichever blocks came before (long blocks run two frames per step on the vector
+// paths, short ones one).
+TEST(Paths, ResetsBetweenBlocksOfAnyLengthGiveTheScalarPathsStream) {
+    for (const float rate : {22050.0f, 48000.0f, 96000.0f}) {
+        const DuckingScene scene(rate, 2.0f, kSceneSeed);
+        auto run = [&](Path path) {
+            PathGuard guard(path);
+            DuckingProcessor p(rate);
+            Noise draws(static_cast<uint32_t>(rate));
+            const size_t length = scene.key.size();
+            std::vector<float> out0(length), out1(length);
+            for (size_t pos = 0; pos < length;) {
+                if (draws.next() % 3 == 0) {
+                    p.reset();
+                }
+                const size_t n = std::min<size_t>(draws.next() % 2500 + 1, length - pos);
+                const float* in[2] = {scene.key.data() + pos, scene.ducked.data() + pos};
+                float* out[2] = {out0.data() + pos, out1.data() + pos};
+                p.process(in, out, static_cast<int32_t>(n));
+                pos += n;
+            }
+            return fnv1a(out1, fnv1a(out0));
+        };
+        const uint64_t want = run(Path::kScalar);
+        for (Path path : quorvane::simd::availablePaths()) {
+            EXPECT_EQ(run(path), want) << name(path) << " " << rate << " Hz";
+        }
+    }
+}
