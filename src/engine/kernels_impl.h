@@ -150,6 +150,21 @@ struct NoSide {
     QV_INLINE void operator()() {}
 };
 
+// How every recursion stepper below runs: kSteps steps per call while bins are left (beside the
+// passes of a transform that does not depend on it), and whatever is left at the end.
+template <int kSteps, class Stepper> QV_INLINE void stepSome(Stepper& stepper) {
+    for (int s = 0; s < kSteps; ++s) {
+        if (stepper.more()) {
+            stepper.step();
+        }
+    }
+}
+template <class Stepper> QV_INLINE void stepRest(Stepper& stepper) {
+    while (stepper.more()) {
+        stepper.step();
+    }
+}
+
 // ---- Transform ----
 
 // Complex value l of each of p0 .. p3 as one group of four at dst + 8 groups[l], for every lane l.
@@ -568,18 +583,9 @@ template <int kSteps> struct Upward {
         k[j] = prev;
         ++j;
     }
-    QV_INLINE void operator()() {
-        for (int s = 0; s < kSteps; ++s) {
-            if (j < count) {
-                step();
-            }
-        }
-    }
-    QV_INLINE void finish() {
-        while (j < count) {
-            step();
-        }
-    }
+    QV_INLINE bool more() const { return j < count; }
+    QV_INLINE void operator()() { stepSome<kSteps>(*this); }
+    QV_INLINE void finish() { stepRest(*this); }
 };
 
 // Downward with the upper neighbour's coefficient; j counts the bins still to do.
@@ -593,19 +599,36 @@ template <int kSteps> struct Downward {
         next = next + (k[j] - next) * c[j + 1];
         k[j] = next;
     }
-    QV_INLINE void operator()() {
-        for (int s = 0; s < kSteps; ++s) {
-            if (j > 0) {
-                step();
-            }
-        }
-    }
-    QV_INLINE void finish() {
-        while (j > 0) {
-            step();
-        }
-    }
+    QV_INLINE bool more() const { return j > 0; }
+    QV_INLINE void operator()() { stepSome<kSteps>(*this); }
+    QV_INLINE void finish() { stepRest(*this); }
 };
+
+// Channel 1's gains and first Hartley pass for the bins j0 .. j0 + W - 1 of one frame.
+template <int W>
+QV_INLINE void gainsGroup(F<W> key, const float* ducked, const float* spectrum, float* y,
+                          uint32_t n, uint32_t j0) {
+    const F<W> one = splat<W>(1.0f);
+    const F<W> r = key / (load<W>(ducked + j0) + splat<W>(1e-20f));
+    const F<W> g = one / (r + one);
+    const F<W> re = evens<W>(load<W>(spectrum + 2 * j0), load<W>(spectrum + 2 * j0 + W)) * g;
+    const F<W> im = odds<W>(load<W>(spectrum + 2 * j0), load<W>(spectrum + 2 * j0 + W)) * g;
+    store<W>(y + j0, re + im);
+    store<W>(y + n - j0 - (W - 1), reverseFloats<W>(re - im));
+}
+
+// The same for one bin, as the scalar gains and Hartley pass do it.
+QV_INLINE void gainsOne(float key, const float* ducked, const float* spectrum, float* y, uint32_t n,
+                        uint32_t j) {
+    const float r = key / (ducked[j] + 1e-20f);
+    const float g = 1.0f / (r + 1.0f);
+    const float re = spectrum[2 * j] * g;
+    const float im = spectrum[2 * j + 1] * g;
+    y[j] = re + im;
+    if (j != 0 && j != n / 2) {
+        y[n - j] = re - im;
+    }
+}
 
 // The downward recursion with channel 1's gains and the first Hartley pass of its inverse
 // transform following it: as soon as the bins of a group of W are final, their gains scale the
@@ -619,13 +642,7 @@ template <int W, int kSteps> struct DownwardGains {
     uint32_t n;
 
     QV_INLINE void group(uint32_t j0) {
-        const F<W> one = splat<W>(1.0f);
-        const F<W> r = load<W>(chain.k + j0) / (load<W>(ducked + j0) + splat<W>(1e-20f));
-        const F<W> g = one / (r + one);
-        const F<W> re = evens<W>(load<W>(spectrum + 2 * j0), load<W>(spectrum + 2 * j0 + W)) * g;
-        const F<W> im = odds<W>(load<W>(spectrum + 2 * j0), load<W>(spectrum + 2 * j0 + W)) * g;
-        store<W>(y + j0, re + im);
-        store<W>(y + n - j0 - (W - 1), reverseFloats<W>(re - im));
+        gainsGroup<W>(load<W>(chain.k + j0), ducked, spectrum, y, n, j0);
     }
     QV_INLINE void step() {
         chain.step();
@@ -634,35 +651,15 @@ template <int W, int kSteps> struct DownwardGains {
             group(j);
         }
     }
-    QV_INLINE void operator()() {
-        for (int s = 0; s < kSteps; ++s) {
-            if (chain.j > 0) {
-                step();
-            }
-        }
-    }
-    QV_INLINE void finish() {
-        while (chain.j > 0) {
-            step();
-        }
-    }
+    QV_INLINE bool more() const { return chain.j > 0; }
+    QV_INLINE void operator()() { stepSome<kSteps>(*this); }
+    QV_INLINE void finish() { stepRest(*this); }
     // The bins the groups leave out, as the scalar gains and Hartley pass do them.
     QV_INLINE void gainsTail() {
-        const uint32_t h = n / 2;
-        auto one = [&](uint32_t j) {
-            const float r = chain.k[j] / (ducked[j] + 1e-20f);
-            const float g = 1.0f / (r + 1.0f);
-            const float re = spectrum[2 * j] * g;
-            const float im = spectrum[2 * j + 1] * g;
-            y[j] = re + im;
-            if (j != 0 && j != h) {
-                y[n - j] = re - im;
-            }
-        };
         for (uint32_t j = 0; j < W; ++j) {
-            one(j);
+            gainsOne(chain.k[j], ducked, spectrum, y, n, j);
         }
-        one(h);
+        gainsOne(chain.k[n / 2], ducked, spectrum, y, n, n / 2);
     }
 };
 
@@ -734,45 +731,10 @@ template <int kSteps> struct UpwardPair {
         storePair(k + 2 * j, prev);
         ++j;
     }
-    QV_INLINE void operator()() {
-        for (int s = 0; s < kSteps; ++s) {
-            if (j < count) {
-                step();
-            }
-        }
-    }
-    QV_INLINE void finish() {
-        while (j < count) {
-            step();
-        }
-    }
+    QV_INLINE bool more() const { return j < count; }
+    QV_INLINE void operator()() { stepSome<kSteps>(*this); }
+    QV_INLINE void finish() { stepRest(*this); }
 };
-
-// Channel 1's gains and first Hartley pass for the bins j0 .. j0 + W - 1 of one frame.
-template <int W>
-QV_INLINE void gainsGroup(F<W> key, const float* ducked, const float* spectrum, float* y,
-                          uint32_t n, uint32_t j0) {
-    const F<W> one = splat<W>(1.0f);
-    const F<W> r = key / (load<W>(ducked + j0) + splat<W>(1e-20f));
-    const F<W> g = one / (r + one);
-    const F<W> re = evens<W>(load<W>(spectrum + 2 * j0), load<W>(spectrum + 2 * j0 + W)) * g;
-    const F<W> im = odds<W>(load<W>(spectrum + 2 * j0), load<W>(spectrum + 2 * j0 + W)) * g;
-    store<W>(y + j0, re + im);
-    store<W>(y + n - j0 - (W - 1), reverseFloats<W>(re - im));
-}
-
-// The same for one bin, as the scalar gains and Hartley pass do it.
-QV_INLINE void gainsOne(float key, const float* ducked, const float* spectrum, float* y, uint32_t n,
-                        uint32_t j) {
-    const float r = key / (ducked[j] + 1e-20f);
-    const float g = 1.0f / (r + 1.0f);
-    const float re = spectrum[2 * j] * g;
-    const float im = spectrum[2 * j + 1] * g;
-    y[j] = re + im;
-    if (j != 0 && j != n / 2) {
-        y[n - j] = re - im;
-    }
-}
 
 // Downward with the upper neighbour's coefficient, both frames' gains and first Hartley passes
 // following it group by group as in DownwardGains; j counts the bins still to do.
@@ -798,18 +760,9 @@ template <int W, int kSteps> struct DownwardGainsPair {
             gainsGroup<W>(odds<W>(lo, hi), ducked[1], spectrum[1], y[1], n, j);
         }
     }
-    QV_INLINE void operator()() {
-        for (int s = 0; s < kSteps; ++s) {
-            if (j > 0) {
-                step();
-            }
-        }
-    }
-    QV_INLINE void finish() {
-        while (j > 0) {
-            step();
-        }
-    }
+    QV_INLINE bool more() const { return j > 0; }
+    QV_INLINE void operator()() { stepSome<kSteps>(*this); }
+    QV_INLINE void finish() { stepRest(*this); }
     QV_INLINE void gainsTail() {
         for (uint32_t f = 0; f < 2; ++f) {
             for (uint32_t b = 0; b < W; ++b) {
