@@ -11,6 +11,7 @@
 #include "gui/platform/headless/headlesswindow.h"
 #include "gui/platform/raster/rasterdevice.h"
 #include "gui/platform/raster/rasteroffscreen.h"
+#include "headlesspanel.h"
 #include "scene.h"
 #include "xvfb.h"
 
@@ -136,19 +137,7 @@ intptr_t VSTCALLBACK hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, v
 
 // The panel as the headless back end paints it, with the given parameter values.
 raster::PixelBuffer headlessPanel(const std::map<int, float>& parameters) {
-    headless::reset();
-    ADelayEdit effect(hostCallback);
-    for (const auto& [index, value] : parameters)
-        effect.setParameter(index, value);
-    static int parent = 0;
-    auto* editor = static_cast<AEffGUIEditor*>(effect.getEditorPointer());
-    editor->open(&parent);
-    editor->idle();
-    headless::lastWindow()->paint({0, 0, kWidth, kHeight});
-    editor->idle();
-    raster::PixelBuffer pixels = headless::lastWindow()->pixels();
-    editor->close();
-    return pixels;
+    return headlessPanelOf(hostCallback, {parameters.begin(), parameters.end()});
 }
 
 // Empty when a equals b outside skip, otherwise the box around the pixels that differ.

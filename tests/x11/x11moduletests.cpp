@@ -8,6 +8,7 @@
 #include "gui/aeffguieditor.h"
 #include "gui/platform/headless/headless.h"
 #include "gui/platform/headless/headlesswindow.h"
+#include "headlesspanel.h"
 #include "testhost.h"
 #include "xvfb.h"
 
@@ -34,21 +35,10 @@ constexpr int kTop = 40;
 // whose other parameters are set as given.
 raster::PixelBuffer headlessPanel(float delay,
                                   std::initializer_list<std::pair<int32_t, float>> others = {}) {
-    headless::reset();
     TestHost host;
-    ADelayEdit effect(TestHost::callback);
-    effect.setParameter(0, delay);
-    for (const auto& [index, value] : others)
-        effect.setParameter(index, value);
-    static int parent = 0;
-    auto* editor = static_cast<AEffGUIEditor*>(effect.getEditorPointer());
-    editor->open(&parent);
-    editor->idle();
-    headless::lastWindow()->paint({0, 0, kWidth, kHeight});
-    editor->idle();
-    raster::PixelBuffer pixels = headless::lastWindow()->pixels();
-    editor->close();
-    return pixels;
+    std::vector<std::pair<int32_t, float>> parameters{{0, delay}};
+    parameters.insert(parameters.end(), others.begin(), others.end());
+    return headlessPanelOf(TestHost::callback, parameters);
 }
 
 // Empty when a equals b, otherwise the box around the pixels that differ.
