@@ -50,6 +50,13 @@ struct Stream {
             pos += static_cast<size_t>(n);
         }
     }
+    // The stream as an instance of its own plays it, with nothing else going on.
+    void playAlone() {
+        AEffect* alone = createEffectInstance(recordingHost);
+        ASSERT_NE(alone, nullptr);
+        play(alone);
+        alone->dispatcher(alone, effClose, 0, 0, nullptr, 0.0f);
+    }
     bool sameAs(const Stream& other) const {
         return out[0] == other.out[0] && out[1] == other.out[1];
     }
@@ -115,10 +122,7 @@ TEST_F(Threads, AutomationRacesTheEditorOpeningAndClosing) {
 TEST_F(Threads, AudioAutomationAndEditorOnThreeThreads) {
     Stream played(400000, 1);
     Stream reference(400000, 1);
-    AEffect* alone = createEffectInstance(recordingHost);
-    ASSERT_NE(alone, nullptr);
-    reference.play(alone);
-    alone->dispatcher(alone, effClose, 0, 0, nullptr, 0.0f);
+    reference.playAlone();
 
     std::atomic<bool> done = false;
     std::thread audio([&] {
@@ -169,10 +173,7 @@ TEST_F(Threads, AudioAutomationAndEditorOnThreeThreads) {
 TEST_F(Threads, BlockSizesAnnouncedWhileTheAudioThreadProcesses) {
     Stream played(300000, 2);
     Stream reference(300000, 2);
-    AEffect* alone = createEffectInstance(recordingHost);
-    ASSERT_NE(alone, nullptr);
-    reference.play(alone);
-    alone->dispatcher(alone, effClose, 0, 0, nullptr, 0.0f);
+    reference.playAlone();
 
     std::atomic<bool> done = false;
     std::thread host([&] {

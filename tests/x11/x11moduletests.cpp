@@ -158,13 +158,7 @@ TEST_F(X11EditorTest, DraggingTheSliderUpAutomatesRisingValuesInsideAnEditBracke
     finished = false;
     gesture([&](Display* d) {
         // grab low on the track, then move up in steps
-        movePointer(d, kLeft + 831, kTop + 168);
-        pressButton(d, 1, true);
-        for (int y = 168; y >= 120; y -= 4) {
-            movePointer(d, kLeft + 831, kTop + y);
-            std::this_thread::sleep_for(std::chrono::milliseconds(15));
-        }
-        pressButton(d, 1, false);
+        dragUp(d, kLeft + 831, kTop + 168, kTop + 120);
         finished = true;
     });
     std::vector<HostRequest> edits = editRequests();

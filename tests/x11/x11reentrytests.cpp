@@ -90,13 +90,7 @@ TEST(X11Reentry, AHostClosingFromItsIdleDuringASliderDragHearsNothingMore) {
         std::atomic<bool> finished = false;
         std::thread user([&] {
             Connection own;
-            movePointer(own, kLeft + 831, kTop + 168);
-            pressButton(own, 1, true);
-            for (int y = 168; y >= 120; y -= 4) {
-                movePointer(own, kLeft + 831, kTop + y);
-                std::this_thread::sleep_for(std::chrono::milliseconds(15));
-            }
-            pressButton(own, 1, false);
+            dragUp(own, kLeft + 831, kTop + 168, kTop + 120);
             finished = true;
         });
         while (!finished.load())

@@ -151,6 +151,16 @@ void pressButton(Display* display, unsigned button, bool down) {
     XSync(display, False);
 }
 
+void dragUp(Display* display, int x, int fromY, int toY) {
+    movePointer(display, x, fromY);
+    pressButton(display, 1, true);
+    for (int y = fromY; y >= toY; y -= 4) {
+        movePointer(display, x, y);
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    }
+    pressButton(display, 1, false);
+}
+
 void pressKey(Display* display, unsigned long keysym, bool down) {
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, keysym), down ? True : False, CurrentTime);
     XSync(display, False);

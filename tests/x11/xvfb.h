@@ -42,6 +42,9 @@ bool waitFor(const std::function<bool()>& step,
 void movePointer(Display* display, int x, int y);
 void pressButton(Display* display, unsigned button, bool down);
 void pressKey(Display* display, unsigned long keysym, bool down);
+// Presses the left button at (x, fromY) and moves up in 4-pixel steps, 15 ms apart, to toY, then
+// releases it: a user dragging a handle up.
+void dragUp(Display* display, int x, int fromY, int toY);
 
 // Open file descriptors of this process.
 int openDescriptors();
