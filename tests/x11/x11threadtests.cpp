@@ -1,6 +1,6 @@
-// Editors of two instances of the built module, each on a thread of its own, as hosts that give
-// every plug-in window its own thread run them: opened, idled, clicked, dragged and closed over
-// and over at the same time.
+// Editors of several instances of the built module, each on a thread of its own, as hosts that
+// give every plug-in window its own thread run them: opened, idled, clicked, dragged and closed
+// over and over at the same time.
 
 // before the X11 headers, whose macros (None, Bool) would break it
 #include <gtest/gtest.h>
@@ -19,6 +19,9 @@ namespace {
 
 constexpr int kWidth = 900;
 constexpr int kHeight = 202;
+// How long each churn of open, idle and close runs: the races it looks for last microseconds, so
+// it takes many thousand rounds to meet them.
+constexpr auto kChurnTime = std::chrono::seconds(20);
 
 // A host callback that any thread may call: the version and the sample rate, and a count of the
 // edits the panels report.
@@ -90,7 +93,67 @@ struct EditorThread {
     }
 };
 
+// One host window with its editor thread, as a host that opens and closes plug-in windows in
+// quick succession: each round opens the editor, idles it once and closes it, with no input.
+struct ChurnThread {
+    int top;
+    int rounds = 0;
+    int opened = 0;
+    unsigned childrenLeft = 0;
+
+    void run(std::chrono::steady_clock::time_point end) {
+        Connection host;
+        ::Window parent = makeHostWindow(host, 0, top, kWidth, kHeight);
+        AEffect* effect = Module::get().entry("main")(threadSafeHost);
+        if (!effect) return;
+        void* parentPointer = reinterpret_cast<void*>(uintptr_t(parent));
+        while (std::chrono::steady_clock::now() < end) {
+            if (dispatch(effect, effEditOpen, 0, 0, parentPointer)) ++opened;
+            dispatch(effect, effEditIdle);
+            dispatch(effect, effEditClose);
+            ++rounds;
+        }
+        XSync(host, False);
+        childrenLeft = childCount(host, parent);
+        dispatch(effect, effClose);
+        XDestroyWindow(host, parent);
+        XSync(host, False);
+    }
+};
+
+// The host's own error handler: no error of the editors' requests may reach it.
+std::atomic<int> hostErrors{0};
+int countHostError(Display*, XErrorEvent*) {
+    ++hostErrors;
+    return 0;
+}
+
 } // namespace
+
+TEST(X11Churn, EditorsOnTwoAndFourThreadsOpenIdleAndCloseInATightLoop) {
+    ASSERT_NE(Module::get().handle(), nullptr) << dlerror();
+    for (int count : {2, 4}) {
+        SCOPED_TRACE(std::to_string(count) + " threads");
+        hostErrors = 0;
+        XErrorHandler previous = XSetErrorHandler(&countHostError);
+        const auto end = std::chrono::steady_clock::now() + kChurnTime;
+        std::vector<ChurnThread> editors;
+        for (int i = 0; i < count; i++)
+            editors.push_back({i * 150});
+        std::vector<std::thread> threads;
+        for (ChurnThread& e : editors)
+            threads.emplace_back([&e, end] { e.run(end); });
+        for (std::thread& t : threads)
+            t.join();
+        for (const ChurnThread& e : editors) {
+            EXPECT_GE(e.rounds, 10);
+            EXPECT_EQ(e.opened, e.rounds);
+            EXPECT_EQ(e.childrenLeft, 0u);
+        }
+        EXPECT_EQ(hostErrors.load(), 0);
+        XSetErrorHandler(previous);
+    }
+}
 
 TEST(X11Threads, TwoEditorsOnTwoThreadsOpenDragAndCloseSideBySide) {
     ASSERT_NE(Module::get().handle(), nullptr) << dlerror();

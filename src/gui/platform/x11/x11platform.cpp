@@ -2,6 +2,7 @@
 // first shows what open window devices drew, so a press's pictures are on the screen before a
 // drag loop polls again, as with a window device context.
 
+#include "gui/platform/x11/x11connection.h"
 #include "gui/platform/x11/x11errortrap.h"
 #include "gui/platform/x11/x11pointer.h"
 #include "gui/platform/x11/x11window.h"
@@ -24,14 +25,11 @@ public:
             display_ = window->display();
             return;
         }
-        display_ = XOpenDisplay(nullptr);
+        display_ = x11::openConnection();
         own_ = display_ != nullptr;
-        if (own_) x11::watchConnection(display_);
     }
     ~AnyConnection() {
-        if (!own_) return;
-        x11::unwatchConnection(display_);
-        XCloseDisplay(display_);
+        if (own_) x11::closeConnection(display_);
     }
     AnyConnection(const AnyConnection&) = delete;
     AnyConnection& operator=(const AnyConnection&) = delete;

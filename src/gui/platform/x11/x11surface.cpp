@@ -1,6 +1,7 @@
 #include "gui/platform/x11/x11surface.h"
 
 #include "gui/platform/x11/x11errortrap.h"
+#include "gui/platform/x11/x11shm.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,6 +18,19 @@ namespace {
 unsigned long component(uint32_t c, const Surface::Channel& channel) {
     unsigned long value = channel.bits >= 8 ? (c << (channel.bits - 8)) : (c >> (8 - channel.bits));
     return (value << channel.shift) & channel.mask;
+}
+
+// The padding of the server's rows for images of depth, which a shared image must keep as the
+// server reads it in place.
+int scanlinePad(Display* display, int depth) {
+    int pad = BitmapPad(display);
+    int count = 0;
+    XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
+    for (int i = 0; formats && i < count; i++) {
+        if (formats[i].depth == depth) pad = formats[i].scanline_pad;
+    }
+    if (formats) XFree(formats);
+    return pad;
 }
 
 } // namespace
@@ -54,46 +68,49 @@ Surface::Surface(Display* display, ::Window window, Visual* visual, int depth, i
 Surface::~Surface() {
     if (shared_ && !connectionLost(display_)) {
         ErrorTrap trap(display_);
-        XShmDetach(display_, &segment_);
+        shmDetach(display_, shmOpcode_, shmSegment_);
     }
     if (image_) {
         if (shared_) image_->data = nullptr;
         XDestroyImage(image_);
     }
-    if (shared_) shmdt(segment_.shmaddr);
+    if (shared_) shmdt(shmAddress_);
     // Xlib sends nothing on a connection that has failed, so the GC's memory is freed either way
     if (gc_) XFreeGC(display_, gc_);
 }
 
 bool Surface::createShared(Visual* visual, int depth) {
     // ask: the extension must be there and the server must be able to map our memory
-    if (!XShmQueryExtension(display_)) return false;
-    XImage* image =
-        XShmCreateImage(display_, visual, depth, ZPixmap, nullptr, &segment_, width_, height_);
+    int firstEvent = 0;
+    int firstError = 0;
+    if (!XQueryExtension(display_, "MIT-SHM", &shmOpcode_, &firstEvent, &firstError)) return false;
+    XImage* image = XCreateImage(display_, visual, depth, ZPixmap, 0, nullptr, width_, height_,
+                                 scanlinePad(display_, depth), 0);
     if (!image) return false;
-    segment_.shmid =
-        shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * size_t(height_), IPC_CREAT | 0600);
-    if (segment_.shmid < 0) {
+    int id = shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * size_t(height_), IPC_CREAT | 0600);
+    if (id < 0) {
         XDestroyImage(image);
         return false;
     }
-    segment_.shmaddr = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
-    segment_.readOnly = False;
+    char* address = static_cast<char*>(shmat(id, nullptr, 0));
+    const bool mapped = address != reinterpret_cast<char*>(-1);
     bool attached = false;
-    if (segment_.shmaddr != reinterpret_cast<char*>(-1)) {
+    if (mapped) {
         ErrorTrap trap(display_);
-        XShmAttach(display_, &segment_);
+        shmSegment_ = XAllocID(display_);
+        shmAttach(display_, shmOpcode_, shmSegment_, id);
         attached = !trap.failed();
     }
     // the segment goes away by itself once both sides have let go of it
-    shmctl(segment_.shmid, IPC_RMID, nullptr);
+    shmctl(id, IPC_RMID, nullptr);
     if (!attached) {
-        if (segment_.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment_.shmaddr);
+        if (mapped) shmdt(address);
         XDestroyImage(image);
-        segment_ = XShmSegmentInfo{};
+        shmSegment_ = 0;
         return false;
     }
-    image->data = segment_.shmaddr;
+    image->data = address;
+    shmAddress_ = address;
     image_ = image;
     shared_ = true;
     return true;
@@ -125,8 +142,8 @@ void Surface::put(const raster::PixelBuffer& pixels, platform::Rect rect) {
     int w = rect.right - rect.left;
     int h = rect.bottom - rect.top;
     if (shared_)
-        XShmPutImage(display_, window_, gc_, image_, rect.left, rect.top, rect.left, rect.top, w, h,
-                     False);
+        shmPutImage(display_, shmOpcode_, window_, gc_, image_, shmSegment_, 0, rect.left, rect.top,
+                    w, h);
     else
         XPutImage(display_, window_, gc_, image_, rect.left, rect.top, rect.left, rect.top, w, h);
 }

@@ -1,13 +1,17 @@
 #pragma once
 // The picture of one window in a form the X server takes: a shared-memory image when the server
 // offers MIT-SHM on this connection, otherwise an ordinary image sent over the connection.
+//
+// The shared-memory requests are written straight onto the connection rather than through the
+// extension's client library: that library keeps a process-wide list of every connection that
+// used the extension, read without a lock and changed when a connection closes, so editors
+// opening and closing on several threads (or beside a host that uses it too) corrupted the heap.
+// Nothing here is shared with another connection.
 
 #include "gui/platform/platform.h"
 #include "gui/platform/raster/pixelbuffer.h"
 
 #include <X11/Xlib.h>
-// after Xlib.h, which it needs
-#include <X11/extensions/XShm.h>
 
 namespace quorvane::x11 {
 
@@ -46,7 +50,11 @@ private:
     ::Window window_;
     GC gc_ = nullptr;
     XImage* image_ = nullptr;
-    XShmSegmentInfo segment_{};
+    // the shared segment: the extension's request code, our id of the segment on the server,
+    // and the segment on our side
+    int shmOpcode_ = 0;
+    XID shmSegment_ = 0;
+    char* shmAddress_ = nullptr;
     bool shared_ = false;
     bool directFormat_ = false;
     // read once from the image, for converting pixels that cannot be copied as they are

@@ -1,6 +1,7 @@
 #include "gui/platform/x11/x11window.h"
 
 #include "gui/platform/raster/rasterdevice.h"
+#include "gui/platform/x11/x11connection.h"
 #include "gui/platform/x11/x11dndtarget.h"
 #include "gui/platform/x11/x11errortrap.h"
 #include "gui/platform/x11/x11pointer.h"
@@ -126,14 +127,12 @@ std::unique_ptr<X11Window> X11Window::create(void* parent, int32_t width, int32_
                                              platform::WindowEvents* events) {
     // connect: no display or no parent means no window
     if (!parent || width <= 0 || height <= 0) return nullptr;
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = openConnection();
     if (!display) return nullptr;
-    watchConnection(display);
     setConnectionLostHandler(&X11Window::connectionBroke);
     std::unique_ptr<X11Window> window(new (std::nothrow) X11Window(display, events));
     if (!window) {
-        unwatchConnection(display);
-        XCloseDisplay(display);
+        closeConnection(display);
         return nullptr;
     }
     // build: any failure closes the connection through the destructor
@@ -197,8 +196,7 @@ X11Window::~X11Window() {
         dnd_.reset();
         surface_.reset();
     }
-    unwatchConnection(display_);
-    XCloseDisplay(display_);
+    closeConnection(display_);
 }
 
 void X11Window::connectionBroke(Display* display) {
