@@ -314,7 +314,10 @@ void CFrame::Events::onButtonDown(platform::Point where, int32_t button) {
         frame.mouse(&own.context, point);
     } catch (...) {
     }
-    // the frame may be gone from here on: only the local effect is touched
+    // the frame may be gone from here on: only the local effect is touched. It lives until the
+    // click's entry is left, even when the host closed it during the drag, and ends the gesture
+    // of a drag that an editor close cut short (while closing it sends nothing).
+    if (effect) effect->endOpenEdits();
     if (effect && effect->leaveEntry()) delete effect;
 }
 

@@ -84,6 +84,10 @@ public:
     bool leaveEntry() { return entries.fetch_sub(1) == 1 && closing.load(); }
     // effClose: closes the editor and marks the effect for destruction.
     void beginClose() noexcept;
+    bool isClosing() const { return closing.load(); }
+    // Called on the editor's thread once a click's tracking loop has left, inside the click's
+    // own entry: ends the gestures the loop began and could not end. Nothing here.
+    virtual void endOpenEdits() {}
 
 protected:
     void setFlag(int32_t flag, bool state);

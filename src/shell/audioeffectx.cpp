@@ -305,12 +305,34 @@ bool AudioEffectX::updateDisplay() {
     return callHost(audioMasterUpdateDisplay) != 0;
 }
 
+namespace {
+// The bit of index in the set of open gestures, 0 for an index it cannot hold.
+uint64_t editBit(int32_t index) {
+    return index >= 0 && index < 64 ? uint64_t(1) << index : 0;
+}
+} // namespace
+
 bool AudioEffectX::beginEdit(int32_t index) {
+    openEdits |= editBit(index);
     return callHost(audioMasterBeginEdit, index) != 0;
 }
 
 bool AudioEffectX::endEdit(int32_t index) {
+    openEdits &= ~editBit(index);
     return callHost(audioMasterEndEdit, index) != 0;
+}
+
+void AudioEffectX::endOpenEdits() {
+    // one at a time, the bit cleared first: the host may close the effect from inside an end
+    // edit, and then hears no more
+    while (openEdits != 0 && !isClosing()) {
+        int32_t index = 0;
+        while (!(openEdits & editBit(index)))
+            ++index;
+        openEdits &= ~editBit(index);
+        endEdit(index);
+    }
+    openEdits = 0;
 }
 
 bool AudioEffectX::openFileSelector(VstFileSelect* ptr) {

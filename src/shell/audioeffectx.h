@@ -1,5 +1,6 @@
 #pragma once
-// Extended effect: opcodes 25 to 76 and the extended host requests. Adds no data.
+// Extended effect: opcodes 25 to 76 and the extended host requests. Adds only the gestures the
+// editor has begun and not yet ended.
 
 #include "shell/audioeffect.h"
 
@@ -103,8 +104,15 @@ public:
     virtual bool getMidiKeyName(int32_t, MidiKeyName*) { return false; }
     virtual bool beginSetProgram() { return false; }
     virtual bool endSetProgram() { return false; }
+    // Gesture brackets of the editor's controls, on the editor's thread. An index from 0 to 63
+    // stays open from its begin to its end.
     virtual bool beginEdit(int32_t index);
     virtual bool endEdit(int32_t index);
+    // A host that closes the editor during a drag (from inside audioMasterIdle) cuts the
+    // tracking loop short before its end edit: the effect, which still lives, sends the end edit
+    // of every gesture still open, so that the host hears one for every begin. While the effect
+    // is being closed it sends nothing and only forgets them.
+    void endOpenEdits() override;
     virtual bool openFileSelector(VstFileSelect* ptr);
     virtual int32_t setTotalSampleToProcess(int32_t value) { return value; }
     virtual int32_t getNextShellPlugin(char*) { return 0; }
@@ -118,4 +126,8 @@ public:
     virtual bool deallocateArrangement(VstSpeakerArrangement** arrangement);
     virtual bool copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* from);
     virtual bool matchArrangement(VstSpeakerArrangement** to, VstSpeakerArrangement* from);
+
+private:
+    // Bit i: a begin edit of index i went out without its end edit.
+    uint64_t openEdits = 0;
 };

@@ -1,6 +1,7 @@
 // A host that closes the editor, or the whole effect, from inside audioMasterIdle while a control
-// tracks the mouse: the tracking loop leaves without touching freed memory, and the host hears
-// nothing more from the closed editor.
+// tracks the mouse: the tracking loop leaves without touching freed memory; after an editor close
+// the effect ends the gesture once the loop has left, after an effect close the host hears
+// nothing more.
 
 #include "editortest.h"
 
@@ -48,7 +49,7 @@ protected:
     }
 };
 
-TEST_F(Reentry, AHostClosingFromItsIdleDuringADragHearsNothingMore) {
+TEST_F(Reentry, AHostClosingFromItsIdleDuringADragHearsTheGesturesEndOnlyWhileTheEffectLives) {
     const Case cases[] = {
         {"slider", {830, 138}, kDelay, HostAction::kCloseEditor},
         {"slider", {830, 138}, kDelay, HostAction::kReopenEditor},
@@ -84,13 +85,19 @@ TEST_F(Reentry, AHostClosingFromItsIdleDuringADragHearsNothingMore) {
         dragThroughIdle(c.at, c.outsideHostCalls);
         onHostIdle() = nullptr;
 
-        // begin edit, the first change, the idle that closed; then nothing
+        // begin edit, the first change, the idle that closed; then the end of the gesture while
+        // the effect lives, and nothing else
         ASSERT_EQ(closedAt, 3u);
-        ASSERT_EQ(hostRequests().size(), 3u);
+        const bool effectLives = c.action != HostAction::kCloseEffect;
+        ASSERT_EQ(hostRequests().size(), effectLives ? 4u : 3u);
         EXPECT_EQ(hostRequests()[0].opcode, audioMasterBeginEdit);
         EXPECT_EQ(hostRequests()[0].index, c.tag);
         EXPECT_EQ(hostRequests()[1].opcode, audioMasterAutomate);
         EXPECT_EQ(hostRequests()[2].opcode, audioMasterIdle);
+        if (effectLives) {
+            EXPECT_EQ(hostRequests()[3].opcode, audioMasterEndEdit);
+            EXPECT_EQ(hostRequests()[3].index, c.tag);
+        }
 
         // the closed frame and its window are gone once the host's idle request returned
         const size_t windows = c.action == HostAction::kReopenEditor ? 1 : 0;
