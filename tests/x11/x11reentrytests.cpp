@@ -106,7 +106,9 @@ TEST(X11Reentry, AHostClosingFromItsIdleDuringASliderDragHearsTheEndOnlyWhileThe
         ASSERT_EQ(host.requests.size(), host.closedAt + (effectLives ? 1 : 0));
         EXPECT_EQ(host.requests.front(), audioMasterBeginEdit);
         EXPECT_EQ(host.requests[host.closedAt - 1], audioMasterIdle);
-        if (effectLives) EXPECT_EQ(host.requests.back(), audioMasterEndEdit);
+        if (effectLives) {
+            EXPECT_EQ(host.requests.back(), audioMasterEndEdit);
+        }
         XSync(server, False);
         EXPECT_EQ(childCount(server, parent), 0u);
 
