@@ -12,6 +12,8 @@
 #include <chrono>
 #include <thread>
 #include <vector>
+// after Xlib.h, which it needs
+#include <X11/extensions/XShm.h>
 
 namespace quorvane::x11test {
 
@@ -121,6 +123,21 @@ struct ChurnThread {
     }
 };
 
+// The host's own use of the shared-memory extension through its client library, on one thread
+// beside the editors: connections of its own opened, asked and closed one after the other.
+struct HostShmThread {
+    int rounds = 0;
+    int withExtension = 0;
+
+    void run(std::chrono::steady_clock::time_point end) {
+        while (std::chrono::steady_clock::now() < end) {
+            Connection host;
+            if (XShmQueryExtension(host)) ++withExtension;
+            ++rounds;
+        }
+    }
+};
+
 // The host's own error handler: no error of the editors' requests may reach it.
 std::atomic<int> hostErrors{0};
 int countHostError(Display*, XErrorEvent*) {
@@ -140,11 +157,15 @@ TEST(X11Churn, EditorsOnTwoAndFourThreadsOpenIdleAndCloseInATightLoop) {
         std::vector<ChurnThread> editors;
         for (int i = 0; i < count; i++)
             editors.push_back({i * 150});
+        HostShmThread hostShm;
         std::vector<std::thread> threads;
         for (ChurnThread& e : editors)
             threads.emplace_back([&e, end] { e.run(end); });
+        threads.emplace_back([&hostShm, end] { hostShm.run(end); });
         for (std::thread& t : threads)
             t.join();
+        EXPECT_GT(hostShm.rounds, 0);
+        EXPECT_EQ(hostShm.withExtension, hostShm.rounds);
         for (const ChurnThread& e : editors) {
             EXPECT_GE(e.rounds, 10);
             EXPECT_EQ(e.opened, e.rounds);
