@@ -50,10 +50,19 @@ std::string str(const LilvNode* node) {
     return node ? lilv_node_as_string(node) : "(none)";
 }
 
-std::set<std::string> strings(const LilvNodes* nodes) {
+// The text of a node the caller owns, which is freed.
+std::string take(LilvNode* node) {
+    const std::string text = str(node);
+    lilv_node_free(node);
+    return text;
+}
+
+// The texts of nodes the caller owns, which are freed.
+std::set<std::string> takeAll(LilvNodes* nodes) {
     std::set<std::string> out;
     LILV_FOREACH(nodes, i, nodes)
     out.insert(lilv_node_as_string(lilv_nodes_get(nodes, i)));
+    lilv_nodes_free(nodes);
     return out;
 }
 
@@ -90,13 +99,13 @@ std::string uriOf(const char* fragment) {
 TEST(Lv2Description, PluginPortsAndFeaturesAsTheEffectsTables) {
     ASSERT_NE(plugin(), nullptr) << "no " << kUri << " on LV2_PATH";
     Host& h = Host::get();
-    EXPECT_EQ(str(lilv_plugin_get_name(plugin())), "Quorvane");
-    EXPECT_EQ(str(lilv_plugin_get_author_name(plugin())), "Haldermoor");
+    EXPECT_EQ(take(lilv_plugin_get_name(plugin())), "Quorvane");
+    EXPECT_EQ(take(lilv_plugin_get_author_name(plugin())), "Haldermoor");
     ASSERT_EQ(lilv_plugin_get_num_ports(plugin()), Lv2Instance::kPorts);
     EXPECT_EQ(lilv_plugin_get_latency_port_index(plugin()), 12u);
-    EXPECT_TRUE(strings(lilv_plugin_get_required_features(plugin())).empty());
+    EXPECT_TRUE(takeAll(lilv_plugin_get_required_features(plugin())).empty());
     EXPECT_TRUE(
-        strings(lilv_plugin_get_optional_features(plugin())).count(LV2_CORE__hardRTCapable));
+        takeAll(lilv_plugin_get_optional_features(plugin())).count(LV2_CORE__hardRTCapable));
     EXPECT_TRUE(lilv_plugin_has_extension_data(plugin(), h.node(LV2_STATE__interface)));
 
     // Names, ranges and defaults of the parameter ports are what the VST 2 module answers.
@@ -118,9 +127,8 @@ TEST(Lv2Description, PluginPortsAndFeaturesAsTheEffectsTables) {
                   p == 12);
         if (p >= 4 && p < 12) {
             const int32_t index = int32_t(p - 4);
-            LilvNode* name = lilv_port_get_name(plugin(), port);
-            EXPECT_EQ(str(name), textOf(vst.get(), effGetParamName, index));
-            lilv_node_free(name);
+            EXPECT_EQ(take(lilv_port_get_name(plugin(), port)),
+                      textOf(vst.get(), effGetParamName, index));
             EXPECT_EQ(mins[p], 0.0f);
             EXPECT_EQ(maxs[p], 1.0f);
             EXPECT_EQ(defaults[p], vst->getParameter(vst.get(), index));
