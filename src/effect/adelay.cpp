@@ -1,6 +1,6 @@
 #include "effect/adelay.h"
 
-#include "gui/aeffeditor.h"
+#include "shell/aeffeditor.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,7 +2,7 @@
 // Editor base of the toolkit: owns the frame while open, forwards keys and the wheel to it,
 // redraws on idle and keeps editor and host alive while a control tracks the mouse.
 
-#include "gui/aeffeditor.h"
+#include "shell/aeffeditor.h"
 
 #include <atomic>
 #include <cstdint>
@@ -40,6 +40,8 @@ public:
     // Stores the process-wide knob mode; answers 1.
     int32_t setKnobMode(int32_t val) override;
     bool onWheel(float distance) override;
+    // True for the frame the editor holds.
+    bool showsFrame(const void* frame) const override { return frame == this->frame; }
 
     // A parameter changed, on any thread: only posts an update.
     virtual void setParameter(int32_t index, float value);
@@ -50,7 +52,6 @@ public:
     virtual void doIdleStuff();
 
     VSTGUI::CFrame* getFrame() const { return frame; }
-    AudioEffect* getEffect() const { return effect; }
     static int32_t getKnobMode() { return knobMode.load(); }
 
 protected:

@@ -1,7 +1,7 @@
 #include "gui/cframe.h"
 
-#include "gui/aeffguieditor.h"
 #include "gui/cbitmap.h"
+#include "shell/aeffeditor.h"
 #include "shell/audioeffect.h"
 
 #include <atomic>
@@ -66,8 +66,8 @@ void CFrame::closeWindow() {
 }
 
 bool CFrame::isReleasedByEditor() const {
-    auto* owner = static_cast<AEffGUIEditor*>(editor);
-    return owner && owner->getFrame() != this;
+    auto* owner = static_cast<AEffEditor*>(editor);
+    return owner && !owner->showsFrame(this);
 }
 
 void CFrame::draw(CDrawContext* context) {
@@ -306,7 +306,7 @@ void CFrame::Events::onButtonDown(platform::Point where, int32_t button) {
     // loop): the click then counts as a call of its own, so that a host ending the instance from
     // its idle during the drag ends it when the click is over, not under the tracking loop.
     AudioEffect* effect = nullptr;
-    if (auto* editor = static_cast<AEffGUIEditor*>(frame.getEditor())) effect = editor->getEffect();
+    if (auto* editor = static_cast<AEffEditor*>(frame.getEditor())) effect = editor->getEffect();
     if (effect) effect->enterEntry();
     try {
         WindowContext own(frame);

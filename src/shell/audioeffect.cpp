@@ -1,6 +1,6 @@
 #include "shell/audioeffect.h"
 
-#include "gui/aeffeditor.h"
+#include "shell/aeffeditor.h"
 
 #include <cmath>
 #include <cstdio>

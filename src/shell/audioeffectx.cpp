@@ -1,6 +1,6 @@
 #include "shell/audioeffectx.h"
 
-#include "gui/aeffeditor.h"
+#include "shell/aeffeditor.h"
 
 namespace {
 

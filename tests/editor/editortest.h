@@ -17,7 +17,7 @@
 #include "gui/platform/headless/headlesswindow.h"
 #include "gui/platform/raster/pixelbuffer.h"
 #include "shell/audioeffect.h"
-#include "shell/module/vstmain.h"
+#include "module/vst2/vstmain.h"
 
 #include <gtest/gtest.h>
 

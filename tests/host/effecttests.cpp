@@ -1,6 +1,6 @@
 // The effect classes in-process: host requests they send, and what they do without a host.
 
-#include "effect/adelayedit.h"
+#include "module/adelayedit.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "effect/adelayedit.h"
+#include "module/adelayedit.h"
 #include "gui/aeffguieditor.h"
 #include "gui/platform/headless/headless.h"
 #include "gui/platform/headless/headlesswindow.h"

@@ -4,7 +4,7 @@
 // before the X11 headers, whose macros (None, Bool) would break it
 #include <gtest/gtest.h>
 
-#include "effect/adelayedit.h"
+#include "module/adelayedit.h"
 #include "gui/aeffguieditor.h"
 #include "gui/platform/headless/headless.h"
 #include "gui/platform/headless/headlesswindow.h"

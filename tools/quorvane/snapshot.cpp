@@ -11,7 +11,7 @@
 #include "gui/platform/headless/headless.h"
 #include "gui/platform/headless/headlesswindow.h"
 #include "shell/audioeffect.h"
-#include "shell/module/vstmain.h"
+#include "module/vst2/vstmain.h"
 
 #include <CLI/CLI.hpp>
 

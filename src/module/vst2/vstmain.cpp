@@ -1,6 +1,6 @@
-#include "shell/module/vstmain.h"
+#include "module/vst2/vstmain.h"
 
-#include "effect/adelayedit.h"
+#include "module/adelayedit.h"
 
 #include <new>
 

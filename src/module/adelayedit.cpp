@@ -1,4 +1,4 @@
-#include "effect/adelayedit.h"
+#include "module/adelayedit.h"
 
 #include "editor/adeditor.h"
 

@@ -1,6 +1,6 @@
 // Module entry of the Linux plug-in: the host looks up VSTPluginMain or main.
 
-#include "shell/module/vstmain.h"
+#include "module/vst2/vstmain.h"
 
 // A C++ function cannot be called main in a library, so the entry carries the assembler name.
 extern "C" __attribute__((visibility("default"))) AEffect*

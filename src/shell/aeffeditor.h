@@ -45,6 +45,14 @@ public:
         (void)distance;
         return false;
     }
+    // Whether the window content this editor shows while open is the given one (the toolkit's
+    // frame asks it, to know that its editor has let go of it); an editor without one has none.
+    virtual bool showsFrame(const void* frame) const {
+        (void)frame;
+        return false;
+    }
+
+    AudioEffect* getEffect() const { return effect; }
 
 protected:
     AEffEditor() = default;

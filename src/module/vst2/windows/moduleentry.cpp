@@ -3,7 +3,7 @@
 // The module-definition file beside this one decides what is exported.
 
 #include "gui/platform/win32/win32module.h"
-#include "shell/module/vstmain.h"
+#include "module/vst2/vstmain.h"
 
 #include <windows.h>
 
