@@ -233,11 +233,18 @@ TEST_F(Lv2UiTest, TheLibraryDescribesOneUiWithAnIdleInterface) {
     EXPECT_EQ(d->extension_data("urn:nothing"), nullptr);
 }
 
-TEST_F(Lv2UiTest, InstantiationNeedsOurPluginAndAParentWindow) {
+TEST_F(Lv2UiTest, InstantiationNeedsOurPluginAndAWindowToOpenIn) {
     UiHost host(server);
     EXPECT_FALSE(host.instantiate("urn:another:plugin"));
+    // without a parent the panel is a window of its own on the screen
     host.offerParent = false;
-    EXPECT_FALSE(host.instantiate());
+    ASSERT_TRUE(host.instantiate());
+    const std::vector<::Window> topLevel = childrenOf(server, DefaultRootWindow(server.get()));
+    EXPECT_NE(std::find(topLevel.begin(), topLevel.end(), ::Window(uintptr_t(host.widget))),
+              topLevel.end());
+    host.end();
+    EXPECT_EQ(childrenOf(server, DefaultRootWindow(server.get())).size(), topLevel.size() - 1);
+    host.requests.clear();
     host.offerParent = true;
     const ::Window goodParent = host.parent;
     host.parent = 0x7ffffff0; // no window

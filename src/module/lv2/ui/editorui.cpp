@@ -3,8 +3,9 @@
 #include "gui/aeffguieditor.h"
 #include "gui/cframe.h"
 #include "gui/platform/x11/x11window.h"
+#include "module/lv2/lv2ports.h"
+#include "module/vst2/vstmain.h"
 #include "shell/audioeffect.h"
-#include "shell/module/vstmain.h"
 
 #include <cstring>
 #include <lv2/atom/atom.h>
@@ -44,6 +45,15 @@ float sampleRateOption(const LV2_Feature* const* features) {
     return 0.0f;
 }
 
+// A host that embeds nothing gets the panel in a window of its own on the screen.
+void* rootWindow() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return nullptr;
+    const ::Window root = DefaultRootWindow(display);
+    XCloseDisplay(display);
+    return reinterpret_cast<void*>(uintptr_t(root));
+}
+
 x11::X11Window* x11WindowOf(AEffect* effect) {
     if (!effect) return nullptr;
     auto* object = static_cast<AudioEffect*>(effect->object);
@@ -66,6 +76,7 @@ EditorUi::Call::~Call() {
 EditorUi* EditorUi::create(LV2UI_Write_Function write, LV2UI_Controller controller,
                            LV2UI_Widget* widget, const LV2_Feature* const* features) noexcept {
     void* parent = const_cast<void*>(featureData(features, LV2_UI__parent));
+    if (!parent) parent = rootWindow();
     if (!parent || !widget) return nullptr;
     EditorUi* ui = new (std::nothrow) EditorUi(write, controller);
     if (!ui) return nullptr;
@@ -131,10 +142,10 @@ void EditorUi::portEvent(uint32_t port, uint32_t size, uint32_t protocol,
     float value = 0.0f;
     std::memcpy(&value, buffer, sizeof(float));
     int32_t index = -1;
-    if (port >= kFirstParameterPort && port < kFirstParameterPort + kParameterPorts)
+    if (port >= kFirstParameterPort && port < kLatencyPort)
         index = int32_t(port - kFirstParameterPort);
-    else if (port >= kFirstMeterPort && port < kFirstMeterPort + kMeterPorts)
-        index = kFirstMeterParameter + int32_t(port - kFirstMeterPort);
+    else if (port >= kFirstReadingPort && port < kPortCount)
+        index = kFirstReading + int32_t(port - kFirstReadingPort);
     if (index < 0) return;
     // shown at the next idle, like automation of the VST 2 editor
     Call call(*this);
@@ -179,9 +190,9 @@ intptr_t EditorUi::answer(int32_t opcode, int32_t index, float opt) {
         break;
     }
     // edits of a closed UI go nowhere; the host has forgotten it
-    const bool parameter = index >= 0 && uint32_t(index) < kParameterPorts;
+    const bool parameter = index >= 0 && index < kNumParams;
     if (closing_ || !parameter) return 0;
-    const uint32_t port = kFirstParameterPort + uint32_t(index);
+    const uint32_t port = parameterPort(index);
     Call call(*this);
     switch (opcode) {
     case audioMasterAutomate:

@@ -11,26 +11,15 @@
 
 namespace quorvane::lv2 {
 
-// The ports of the plug-in: 0 key in, 1 signal in, 2 key out, 3 ducked out; then the eight
-// parameters as control inputs, the latency and the three meter readings as control outputs.
-inline constexpr uint32_t kFirstParameterPort = 4;
-inline constexpr uint32_t kParameterPorts = 8;
-inline constexpr uint32_t kLatencyPort = 12;
-inline constexpr uint32_t kFirstMeterPort = 13; // parameters 1, 2 and 3
-inline constexpr uint32_t kMeterPorts = 3;
-inline constexpr int32_t kFirstMeterParameter = 1;
-
-inline constexpr const char* kPluginUri = "urn:quorvane:lv2:quorvane";
-inline constexpr const char* kUiUri = "urn:quorvane:lv2:quorvane#ui";
-
 // One UI instance. The host calls it on one thread (its UI thread), which owns the window, and
 // may call back into it from inside write_function, touch or resize: a port event there reaches
 // the panel as any other, and a cleanup there ends the UI when the outermost call returns.
 // Never throws.
 class EditorUi {
 public:
-    // Builds the effect and opens its editor in the host's parent window (ui:parent); widget
-    // receives the editor window's id. Null without a parent, or when the editor cannot open.
+    // Builds the effect and opens its editor in the host's parent window (ui:parent), or as a
+    // window of its own on the screen without one; widget receives the editor window's id.
+    // Null when the editor cannot open.
     static EditorUi* create(LV2UI_Write_Function write, LV2UI_Controller controller,
                             LV2UI_Widget* widget, const LV2_Feature* const* features) noexcept;
     // Closes the editor and ends the effect; the UI is gone once the outermost call returns.

@@ -1,5 +1,6 @@
 // Entry of the LV2 UI library: one descriptor, the X11 panel of the plug-in.
 
+#include "module/lv2/lv2ports.h"
 #include "module/lv2/ui/editorui.h"
 
 #include <cstring>
