@@ -6,16 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "../x11/headlesspanel.h"
-#include "../x11/xvfb.h"
+#include "lv2uihost.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <cstring>
-#include <dlfcn.h>
-#include <functional>
-#include <lv2/core/lv2.h>
-#include <lv2/ui/ui.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,14 +17,6 @@
 namespace quorvane::x11test {
 
 namespace {
-
-constexpr int kWidth = 900;
-constexpr int kHeight = 202;
-constexpr int kLeft = 30; // where the host's window sits on the screen
-constexpr int kTop = 40;
-constexpr const char* kPluginUri = "urn:quorvane:lv2:quorvane";
-constexpr const char* kUiUri = "urn:quorvane:lv2:quorvane#ui";
-constexpr uint32_t kDelayPort = 4;
 
 intptr_t VSTCALLBACK referenceHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
     return opcode == audioMasterVersion ? 2400 : 0;
@@ -77,138 +63,6 @@ std::string mismatch(const raster::PixelBuffer& a, const raster::PixelBuffer& b)
     return "pixels differ in " + std::to_string(left) + "," + std::to_string(top) + " .. " +
            std::to_string(right) + "," + std::to_string(bottom);
 }
-
-std::vector<::Window> childrenOf(Display* display, ::Window window) {
-    ::Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    XQueryTree(display, window, &root, &parent, &children, &count);
-    std::vector<::Window> list(children, children + count);
-    if (children) XFree(children);
-    return list;
-}
-
-// The built UI library, loaded once.
-const LV2UI_Descriptor* descriptorAt(uint32_t index) {
-    static void* library = dlopen(QUORVANE_LV2_UI, RTLD_NOW | RTLD_LOCAL);
-    if (!library) return nullptr;
-    auto entry = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor"));
-    return entry ? entry(index) : nullptr;
-}
-
-// What the UI asked of the host, in order.
-struct Request {
-    char kind; // 'w' write, 't' touch, 'r' resize
-    uint32_t port = 0;
-    uint32_t size = 0;
-    uint32_t protocol = 0;
-    float value = 0.0f; // written value; 1 for a touch begin, 0 for its end
-    int width = 0, height = 0;
-};
-
-// The host: a plain parent window, the features it offers and what it does when written to.
-class UiHost {
-public:
-    bool offerTouch = true;
-    bool offerResize = true;
-    bool offerParent = true;
-    // Sends every write straight back as a port event, as some hosts do.
-    bool echoWrites = false;
-    // Ends the UI from inside its first write.
-    bool cleanupOnWrite = false;
-
-    std::vector<Request> requests;
-    const LV2UI_Descriptor* descriptor = descriptorAt(0);
-    LV2UI_Handle ui = nullptr;
-    LV2UI_Widget widget = nullptr;
-    ::Window parent = 0;
-
-    explicit UiHost(Display* server) : server_(server) {
-        parent = makeHostWindow(server, kLeft, kTop, kWidth, kHeight);
-    }
-    ~UiHost() {
-        end();
-        XDestroyWindow(server_, parent);
-        XSync(server_, False);
-    }
-
-    bool instantiate(const char* pluginUri = kPluginUri) {
-        // the features live as long as the UI
-        parentFeature_.data = reinterpret_cast<void*>(uintptr_t(parent));
-        features_ = {&idleFeature_};
-        if (offerParent) features_.push_back(&parentFeature_);
-        if (offerTouch) features_.push_back(&touchFeature_);
-        if (offerResize) features_.push_back(&resizeFeature_);
-        features_.push_back(nullptr);
-        widget = nullptr;
-        ui = descriptor->instantiate(descriptor, pluginUri, "/nowhere/", &UiHost::write, this,
-                                     &widget, features_.data());
-        return ui != nullptr;
-    }
-    void end() {
-        if (ui) descriptor->cleanup(ui);
-        ui = nullptr;
-    }
-    int idle() {
-        auto* interface = static_cast<const LV2UI_Idle_Interface*>(
-            descriptor->extension_data(LV2_UI__idleInterface));
-        return interface->idle(ui);
-    }
-    void idleFor(std::chrono::milliseconds time) {
-        const auto end = std::chrono::steady_clock::now() + time;
-        while (ui && std::chrono::steady_clock::now() < end) {
-            idle();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    void portEvent(uint32_t port, float value, uint32_t size = sizeof(float),
-                   uint32_t protocol = 0) {
-        descriptor->port_event(ui, port, size, protocol, &value);
-    }
-    // Runs script on a connection of its own (a user at the mouse) while the host keeps
-    // idling the UI, as its event loop would; the panel's drag loops run inside those idles.
-    void gesture(const std::function<void(Display*)>& script) {
-        std::atomic<bool> finished{false};
-        std::thread user([&] {
-            Connection own;
-            script(own);
-            finished = true;
-        });
-        while (!finished.load()) {
-            if (ui) idle();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        user.join();
-        idleFor(std::chrono::milliseconds(120));
-    }
-    raster::PixelBuffer screen() const { return grab(server_, parent, kWidth, kHeight); }
-
-private:
-    static void write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t protocol,
-                      const void* buffer) {
-        auto* host = static_cast<UiHost*>(controller);
-        float value = 0.0f;
-        if (size == sizeof(float)) std::memcpy(&value, buffer, sizeof(float));
-        host->requests.push_back({'w', port, size, protocol, value});
-        if (host->echoWrites) host->descriptor->port_event(host->ui, port, size, protocol, buffer);
-        if (host->cleanupOnWrite && host->ui) host->end();
-    }
-    static void touch(LV2UI_Feature_Handle handle, uint32_t port, bool grabbed) {
-        static_cast<UiHost*>(handle)->requests.push_back({'t', port, 0, 0, grabbed ? 1.0f : 0.0f});
-    }
-    static int resize(LV2UI_Feature_Handle handle, int width, int height) {
-        static_cast<UiHost*>(handle)->requests.push_back({'r', 0, 0, 0, 0.0f, width, height});
-        return 0;
-    }
-
-    Display* server_;
-    LV2UI_Touch touch_{this, &UiHost::touch};
-    LV2UI_Resize resize_{this, &UiHost::resize};
-    LV2_Feature parentFeature_{LV2_UI__parent, nullptr};
-    LV2_Feature touchFeature_{LV2_UI__touch, &touch_};
-    LV2_Feature resizeFeature_{LV2_UI__resize, &resize_};
-    LV2_Feature idleFeature_{LV2_UI__idleInterface, nullptr};
-    std::vector<const LV2_Feature*> features_;
-};
 
 class Lv2UiTest : public ::testing::Test {
 protected:
