@@ -1,4 +1,5 @@
 # The Debian package (make package): the plug-in where Linux hosts look for VST 2 plug-ins, the
+# LV2 bundle where they look for LV2 plug-ins (its install rules are the bundle's own), the
 # tool, its manual page generated from its own help, and the package's documents.
 set(QUORVANE_PACKAGE_MAINTAINER "Quorvane maintainers <maintainers@quorvane.example>"
     CACHE STRING "Maintainer field of the Debian package")
@@ -32,7 +33,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${QUORVANE_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "spectral side-chain ducking VST 2 plug-in and tool")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "spectral side-chain ducking VST 2 and LV2 plug-in and tool")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Quorvane ducks a signal under a key bin by bin: in every frequency band\n"
     "the signal is turned down by the share the key has there, so a voice or\n"
@@ -40,7 +41,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "dip.\n"
     "\n"
     "This package installs the plug-in for Linux hosts that load VST 2\n"
-    "plug-ins from /usr/lib/vst, and the quorvane command, which renders\n"
+    "plug-ins from /usr/lib/vst, the same effect as an LV2 plug-in in\n"
+    "/usr/lib/lv2/quorvane.lv2, and the quorvane command, which renders\n"
     "audio files through the plug-in offline (with the mix of key and ducked\n"
     "signal if asked), draws spectrograms of the result, and shows what any\n"
     "VST 2 module reports to a host.")

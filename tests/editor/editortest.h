@@ -16,8 +16,8 @@
 #include "gui/platform/headless/headless.h"
 #include "gui/platform/headless/headlesswindow.h"
 #include "gui/platform/raster/pixelbuffer.h"
-#include "shell/audioeffect.h"
 #include "module/vst2/vstmain.h"
+#include "shell/audioeffect.h"
 
 #include <gtest/gtest.h>
 

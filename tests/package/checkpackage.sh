@@ -1,11 +1,13 @@
 #!/bin/sh
 # Checks a built Debian package: the files it installs, the dependencies it declares, that the
-# installed tool finds the installed plug-in on its own and renders through it, the manual page,
-# and lintian's verdict.
-#   checkpackage.sh quorvane_VERSION_ARCH.deb VERSION
+# installed tool finds the installed plug-in on its own and renders through it, that an LV2
+# host finds the installed LV2 bundle, the manual page, and lintian's verdict.
+#   checkpackage.sh quorvane_VERSION_ARCH.deb VERSION [BUNDLE]
+# BUNDLE is the LV2 bundle of the build: every file in it must be installed in /usr/lib/lv2.
 set -eu
 deb=$1
 version=$2
+bundle=${3:-}
 if [ ! -f "$deb" ]; then
     echo "no package at $deb; make package builds it"
     exit 77
@@ -23,6 +25,18 @@ expected='-rw-r--r-- ./usr/lib/vst/Quorvane.so
 -rw-r--r-- ./usr/share/doc/quorvane/copyright
 -rw-r--r-- ./usr/share/man/man1/quorvane.1.gz
 -rwxr-xr-x ./usr/bin/quorvane'
+if [ -n "$bundle" ]; then
+    for file in "$bundle"/*; do
+        name=$(basename "$file")
+        case $name in
+        *.so) mode=-rw-r--r-- ;;
+        *.ttl) mode=-rw-r--r-- ;;
+        *) continue ;;
+        esac
+        expected="$expected
+$mode ./usr/lib/lv2/quorvane.lv2/$name"
+    done
+fi
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $1, $6 }' | sort -k2)
 [ "$files" = "$(printf '%s\n' "$expected" | sort -k2)" ] ||
     fail "the package holds
@@ -55,6 +69,15 @@ for file in key.wav input.wav ducked.wav picture.png panel.png; do
     [ -s "$root/demo/$file" ] || fail "demo wrote no $file"
 done
 
+# The LV2 bundle: a host that looks in the installed lv2 folder finds the plug-in there.
+if [ -n "$bundle" ] && command -v lv2info >/dev/null; then
+    lv2=$(LV2_PATH=$root/usr/lib/lv2 lv2info urn:quorvane:lv2:quorvane 2>&1) ||
+        fail "lv2info does not find the installed LV2 plug-in: $lv2"
+    printf '%s\n' "$lv2" | grep -q "Binary: *file://$root/usr/lib/lv2/quorvane.lv2/quorvane_lv2.so" ||
+        fail "lv2info: $lv2"
+    printf '%s\n' "$lv2" | grep -q "Has latency: *yes, reported by port 12" || fail "lv2info: $lv2"
+fi
+
 # The manual page: every command in it, and man reads it without a complaint.
 page=$root/usr/share/man/man1/quorvane.1.gz
 for command in render plot info snapshot edit demo; do
@@ -71,4 +94,4 @@ if command -v lintian >/dev/null; then
     [ -z "$verdict" ] || printf 'lintian:\n%s\n' "$verdict"
     if printf '%s\n' "$verdict" | grep -q '^E:'; then fail "lintian reports errors"; fi
 fi
-echo "package $deb: files, dependencies, installed tool and plug-in, manual page checked"
+echo "package $deb: files, dependencies, installed tool and plug-ins, manual page checked"

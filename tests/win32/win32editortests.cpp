@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include "module/adelayedit.h"
 #include "gui/aeffguieditor.h"
 #include "gui/platform/headless/headless.h"
 #include "gui/platform/headless/headlesswindow.h"
 #include "gui/platform/raster/rasterdevice.h"
 #include "gui/platform/raster/rasteroffscreen.h"
 #include "headlesspanel.h"
+#include "module/adelayedit.h"
 #include "scene.h"
 #include "xvfb.h"
 

@@ -2,10 +2,10 @@
 // The editor's panel as the headless back end paints it for a fresh effect whose parameters are
 // set, in this order, to the given values: the picture the window tests compare a screen with.
 
-#include "module/adelayedit.h"
 #include "gui/aeffguieditor.h"
 #include "gui/platform/headless/headless.h"
 #include "gui/platform/headless/headlesswindow.h"
+#include "module/adelayedit.h"
 
 #include <cstdint>
 #include <utility>

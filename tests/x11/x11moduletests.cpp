@@ -4,11 +4,11 @@
 // before the X11 headers, whose macros (None, Bool) would break it
 #include <gtest/gtest.h>
 
-#include "module/adelayedit.h"
 #include "gui/aeffguieditor.h"
 #include "gui/platform/headless/headless.h"
 #include "gui/platform/headless/headlesswindow.h"
 #include "headlesspanel.h"
+#include "module/adelayedit.h"
 #include "testhost.h"
 #include "xvfb.h"
 

@@ -10,8 +10,8 @@
 #include "gui/cframe.h"
 #include "gui/platform/headless/headless.h"
 #include "gui/platform/headless/headlesswindow.h"
-#include "shell/audioeffect.h"
 #include "module/vst2/vstmain.h"
+#include "shell/audioeffect.h"
 
 #include <CLI/CLI.hpp>
 
