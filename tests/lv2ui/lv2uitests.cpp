@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,6 +86,17 @@ TEST_F(Lv2UiTest, TheLibraryDescribesOneUiWithAnIdleInterface) {
     EXPECT_NE(d->extension_data(LV2_UI__idleInterface), nullptr);
     EXPECT_EQ(d->extension_data(LV2_UI__showInterface), nullptr);
     EXPECT_EQ(d->extension_data("urn:nothing"), nullptr);
+    // and the library exports nothing else
+    std::string names;
+    FILE* pipe = popen("nm -D --defined-only " QUORVANE_LV2_UI, "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[512], address[64], type[8], name[400];
+    while (std::fgets(line, sizeof(line), pipe)) {
+        if (std::sscanf(line, "%63s %7s %399s", address, type, name) == 3)
+            names += name + std::string(" ");
+    }
+    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(names, "lv2ui_descriptor ");
 }
 
 TEST_F(Lv2UiTest, InstantiationNeedsOurPluginAndAWindowToOpenIn) {
