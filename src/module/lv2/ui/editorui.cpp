@@ -80,40 +80,32 @@ EditorUi* EditorUi::create(LV2UI_Write_Function write, LV2UI_Controller controll
     if (!parent || !widget) return nullptr;
     EditorUi* ui = new (std::nothrow) EditorUi(write, controller);
     if (!ui) return nullptr;
-    try {
-        ui->readFeatures(features);
-        // build: the effect asks this UI for the version and the sample rate
-        constructing = ui;
-        ui->effect_ = createEffectInstance(&EditorUi::hostCallback);
-        constructing = nullptr;
-        if (!ui->effect_) {
-            delete ui;
-            return nullptr;
-        }
-        ui->effect_->user = ui;
-        // open: the editor's window inside the host's, at its fixed size
-        ERect* rect = nullptr;
-        {
-            Call call(*ui);
-            ui->effect_->dispatcher(ui->effect_, effEditGetRect, 0, 0, &rect, 0.0f);
-            if (ui->effect_->dispatcher(ui->effect_, effEditOpen, 0, 0, parent, 0.0f) == 0 ||
-                !rect || ui->editorWindow() == 0) {
-                ui->destroy();
-                return nullptr;
-            }
-        }
-        *widget = reinterpret_cast<LV2UI_Widget>(ui->editorWindow());
-        if (ui->resize_ && ui->resize_->ui_resize) {
-            Call call(*ui);
-            ui->resize_->ui_resize(ui->resize_->handle, rect->right - rect->left,
-                                   rect->bottom - rect->top);
-        }
-        return ui;
-    } catch (...) {
-        constructing = nullptr;
+    // held until the UI is complete: a failure, or a host ending the UI from inside resize,
+    // ends it when this call returns
+    Call call(*ui);
+    ui->readFeatures(features);
+    // build: the effect asks this UI for the version and the sample rate
+    constructing = ui;
+    ui->effect_ = createEffectInstance(&EditorUi::hostCallback);
+    constructing = nullptr;
+    if (!ui->effect_) {
         ui->destroy();
         return nullptr;
     }
+    ui->effect_->user = ui;
+    // open: the editor's window inside the host's, at its fixed size
+    ERect* rect = nullptr;
+    ui->effect_->dispatcher(ui->effect_, effEditGetRect, 0, 0, &rect, 0.0f);
+    if (ui->effect_->dispatcher(ui->effect_, effEditOpen, 0, 0, parent, 0.0f) == 0 || !rect ||
+        ui->editorWindow() == 0) {
+        ui->destroy();
+        return nullptr;
+    }
+    *widget = reinterpret_cast<LV2UI_Widget>(ui->editorWindow());
+    if (ui->resize_ && ui->resize_->ui_resize)
+        ui->resize_->ui_resize(ui->resize_->handle, rect->right - rect->left,
+                               rect->bottom - rect->top);
+    return ui->closing_ ? nullptr : ui;
 }
 
 void EditorUi::readFeatures(const LV2_Feature* const* features) {
