@@ -175,6 +175,9 @@ TEST(Lv2Latency, FrameLengthOfTheVstModuleAtEveryRate) {
         EXPECT_EQ(instance.control[14], 1.0f);
         EXPECT_EQ(instance.control[15], 1.0f);
     }
+    // a rate that is no rate gives no instance
+    for (double rate : {0.0, -44100.0, 1.0e300})
+        EXPECT_EQ(lilv_plugin_instantiate(plugin(), rate, Host::get().features()), nullptr) << rate;
 }
 
 // Same input, same block pattern: the same output bits as the VST 2 module, also with the

@@ -234,7 +234,7 @@ int main(int argc, char** argv) {
     }
     // The state's property that the presets use: the number of the program to select.
     plugin << "\n"
-           << uri(std::string(kPluginUri) + "#program") << "\n    a rdf:Property ;\n"
+           << uri(kProgramKey) << "\n    a rdf:Property ;\n"
            << "    rdfs:label \"program\" ;\n"
            << "    rdfs:comment \"The number of the current program, 0 to " << kNumPrograms - 1
            << ".\" ;\n    rdfs:range xsd:int .\n";
@@ -262,8 +262,8 @@ int main(int argc, char** argv) {
         presets << (n ? "\n" : "") << uri(programUri(n)) << "\n    a pset:Preset ;\n"
                 << "    lv2:appliesTo " << uri(kPluginUri) << " ;\n"
                 << "    rdfs:label " << literal(programs[n].name) << " ;\n"
-                << "    state:state [\n        " << uri(std::string(kPluginUri) + "#program")
-                << " \"" << n << "\"^^xsd:int ;\n    ] ;\n    lv2:port ";
+                << "    state:state [\n        " << uri(kProgramKey) << " \"" << n
+                << "\"^^xsd:int ;\n    ] ;\n    lv2:port ";
         for (int32_t i = 0; i < kNumParams; ++i)
             presets << (i ? " , " : "") << "[\n        lv2:symbol " << literal(parameters[i].symbol)
                     << " ;\n        pset:value " << decimal(programs[n].values[i]) << " ;\n    ]";

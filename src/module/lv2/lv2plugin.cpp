@@ -78,12 +78,11 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
         auto* map = mapFeature ? static_cast<LV2_URID_Map*>(mapFeature->data) : nullptr;
         if (map) {
             StateUrids& u = plugin->urids;
-            const std::string prefix = std::string(kPluginUri) + "#";
-            u.program = map->map(map->handle, (prefix + "program").c_str());
+            u.program = map->map(map->handle, kProgramKey);
             for (int32_t i = 0; i < kNumParams; ++i) {
                 char name[64] = {};
                 plugin->effect->getParameterName(i, name);
-                u.parameters[i] = map->map(map->handle, (prefix + symbolOf(name)).c_str());
+                u.parameters[i] = map->map(map->handle, parameterKey(symbolOf(name)).c_str());
             }
             u.atomInt = map->map(map->handle, LV2_ATOM__Int);
             u.atomFloat = map->map(map->handle, LV2_ATOM__Float);

@@ -11,6 +11,9 @@ namespace quorvane::lv2 {
 
 inline constexpr char kPluginUri[] = "urn:quorvane:lv2:quorvane";
 inline constexpr char kUiUri[] = "urn:quorvane:lv2:quorvane#ui";
+// The state's key of the current program's number; the parameters' keys are the plug-in's URI,
+// "#" and the port symbol.
+inline constexpr char kProgramKey[] = "urn:quorvane:lv2:quorvane#program";
 
 // Ports by index: the key and the signal in, the key and the ducked signal out (delayed by N),
 // the eight parameters as control inputs, the latency N and the three meter readings (the
@@ -54,6 +57,11 @@ inline std::string symbolOf(const char* name) {
         symbol += letter && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch;
     }
     return symbol.empty() ? std::string("_") : symbol;
+}
+
+// The state's key of a parameter's value.
+inline std::string parameterKey(const std::string& symbol) {
+    return std::string(kPluginUri) + "#" + symbol;
 }
 
 } // namespace quorvane::lv2
