@@ -10,8 +10,13 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <functional>
+#include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
+#include <lv2/parameters/parameters.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -62,6 +67,9 @@ public:
     bool echoWrites = false;
     // Ends the UI from inside its first write.
     bool cleanupOnWrite = false;
+    // Offers its sample rate among its options, with the URID map they need.
+    bool offerSampleRate = false;
+    float sampleRate = 48000.0f;
 
     std::vector<Request> requests;
     const LV2UI_Descriptor* descriptor = descriptorAt(0);
@@ -85,6 +93,17 @@ public:
         if (offerParent) features_.push_back(&parentFeature_);
         if (offerTouch) features_.push_back(&touchFeature_);
         if (offerResize) features_.push_back(&resizeFeature_);
+        if (offerSampleRate) {
+            options_[0] = {LV2_OPTIONS_INSTANCE,
+                           0,
+                           map(this, LV2_PARAMETERS__sampleRate),
+                           sizeof(float),
+                           map(this, LV2_ATOM__Float),
+                           &sampleRate};
+            options_[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
+            features_.push_back(&mapFeature_);
+            features_.push_back(&optionsFeature_);
+        }
         features_.push_back(nullptr);
         widget = nullptr;
         ui = descriptor->instantiate(descriptor, pluginUri, "/nowhere/", &UiHost::write, this,
@@ -142,6 +161,14 @@ private:
     static void touch(LV2UI_Feature_Handle handle, uint32_t port, bool grabbed) {
         static_cast<UiHost*>(handle)->requests.push_back({'t', port, 0, 0, grabbed ? 1.0f : 0.0f});
     }
+    static LV2_URID map(LV2_URID_Map_Handle handle, const char* uri) {
+        auto& uris = static_cast<UiHost*>(handle)->uris_;
+        for (size_t i = 0; i < uris.size(); i++) {
+            if (uris[i] == uri) return LV2_URID(i + 1);
+        }
+        uris.push_back(uri);
+        return LV2_URID(uris.size());
+    }
     static int resize(LV2UI_Feature_Handle handle, int width, int height) {
         static_cast<UiHost*>(handle)->requests.push_back({'r', 0, 0, 0, 0.0f, width, height});
         return 0;
@@ -154,6 +181,11 @@ private:
     LV2_Feature touchFeature_{LV2_UI__touch, &touch_};
     LV2_Feature resizeFeature_{LV2_UI__resize, &resize_};
     LV2_Feature idleFeature_{LV2_UI__idleInterface, nullptr};
+    std::vector<std::string> uris_;
+    LV2_URID_Map map_{this, &UiHost::map};
+    LV2_Feature mapFeature_{LV2_URID__map, &map_};
+    LV2_Options_Option options_[2] = {};
+    LV2_Feature optionsFeature_{LV2_OPTIONS__options, options_};
     std::vector<const LV2_Feature*> features_;
 };
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -119,6 +120,19 @@ TEST_F(Lv2UiTest, InstantiationNeedsOurPluginAndAWindowToOpenIn) {
     EXPECT_TRUE(host.requests.empty());
     EXPECT_TRUE(childrenOf(server, host.parent).empty());
     ASSERT_TRUE(host.instantiate());
+}
+
+TEST_F(Lv2UiTest, AnySampleRateAmongTheHostsOptionsGivesTheSamePanel) {
+    // the UI's effect only draws, so a rate that is no rate is as good as none
+    for (float rate : {22050.0f, 96000.0f, 0.0f, -1.0f, 1.0e30f, std::nanf("")}) {
+        SCOPED_TRACE(rate);
+        UiHost host(server);
+        host.offerSampleRate = true;
+        host.sampleRate = rate;
+        ASSERT_TRUE(host.instantiate());
+        host.idleFor(std::chrono::milliseconds(100));
+        EXPECT_EQ(mismatch(host.screen(), headless()), "");
+    }
 }
 
 TEST_F(Lv2UiTest, ThePanelIsTheHeadlessPictureInAWidgetOfItsAnnouncedSize) {

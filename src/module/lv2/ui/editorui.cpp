@@ -30,7 +30,7 @@ const void* featureData(const LV2_Feature* const* features, const char* uri) {
     return nullptr;
 }
 
-// The sample rate among the host's options (a float), or 0.
+// The sample rate among the host's options (a float from 1 Hz to 10 MHz), or 0.
 float sampleRateOption(const LV2_Feature* const* features) {
     const auto* map = static_cast<const LV2_URID_Map*>(featureData(features, LV2_URID__map));
     const auto* options =
@@ -39,8 +39,11 @@ float sampleRateOption(const LV2_Feature* const* features) {
     const LV2_URID rate = map->map(map->handle, LV2_PARAMETERS__sampleRate);
     const LV2_URID floatType = map->map(map->handle, LV2_ATOM__Float);
     for (const LV2_Options_Option* o = options; o->key != 0 || o->value; ++o) {
-        if (o->key == rate && o->type == floatType && o->size == sizeof(float) && o->value)
-            return *static_cast<const float*>(o->value);
+        if (o->key != rate || o->type != floatType || o->size != sizeof(float) || !o->value)
+            continue;
+        const float value = *static_cast<const float*>(o->value);
+        // NaN fails both
+        return value >= 1.0f && value <= 1.0e7f ? value : 0.0f;
     }
     return 0.0f;
 }
