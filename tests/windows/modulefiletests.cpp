@@ -1,6 +1,6 @@
-// The Windows modules as files: what the system loader and a host find in them. The 32-bit
-// module cannot run on these machines, so this is how it is checked; the 64-bit one gets the
-// same checks here and runs under wine in the host-level tests.
+// The Windows modules as files: what the system loader and a host find in them, read byte by
+// byte. Both modules also run under wine in the host-level tests (the 32-bit one where this
+// machine can run 32-bit programs).
 
 #include "pefile.h"
 
@@ -60,6 +60,10 @@ TEST(ModuleFile, HeaderExportsAndImports) {
         EXPECT_EQ(file.machine(), m.machine);
         EXPECT_EQ(file.optionalMagic(), m.optionalMagic);
         EXPECT_TRUE(file.characteristics() & kFileDll);
+        // Windows Vista (6.0) or later, which the modules' locks need.
+        const std::pair<uint16_t, uint16_t> vista{6, 0};
+        EXPECT_EQ(file.osVersion(), vista);
+        EXPECT_EQ(file.subsystemVersion(), vista);
 
         EXPECT_EQ(file.exportName(), "Quorvane.dll");
         EXPECT_EQ(file.exportedNames(), m.exports);
