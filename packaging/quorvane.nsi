@@ -33,6 +33,7 @@ VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=0 "FileDescription" "Quorvane VST Plug-In Setup"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION_QUAD}"
 VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION_QUAD}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "2026 Quorvane maintainers"
 
 Page components
 Page directory

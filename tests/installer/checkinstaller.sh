@@ -40,26 +40,31 @@ if [ ! -f "$prefix/system.reg" ]; then
 fi
 c="$prefix/drive_c"
 key='Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvane'
-custom='C:\Audio Plug-Ins\VST 64'
-customUnix="$c/Audio Plug-Ins/VST 64"
+# Without blanks: wine would quote the argument, and the installer takes /D= only unquoted.
+# (The uninstaller runs from a copy of itself in the user's Temp folder, which Windows deletes
+# at the next start, as for every uninstaller that removes itself.)
+custom='C:\AudioPlugins\VST64'
+customUnix="$c/AudioPlugins/VST64"
 
 # Every file and folder a run may touch, and the uninstall key in the 64-bit registry view.
 state() {
     "$wineserver" -w
-    (cd "$c" && find "Program Files" "Program Files (x86)" "Audio Plug-Ins" 2>/dev/null | sort)
+    (cd "$c" && find "Program Files" "Program Files (x86)" "AudioPlugins" 2>/dev/null | sort)
     grep -F "[$key]" "$prefix/system.reg" || true
 }
 # What a failed earlier run may have left.
 rm -rf "$c/Program Files/VSTPlugins" "$c/Program Files (x86)/VSTPlugins" \
-    "$c/Program Files/Quorvane" "$c/Audio Plug-Ins"
+    "$c/Program Files/Quorvane" "$c/AudioPlugins"
 "$wine" reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvane" \
     /reg:64 /f >/dev/null 2>&1
+# The chosen folder goes into a folder the user already has, which stays.
+mkdir -p "$c/AudioPlugins"
 before="$(state)"
 
 # The files under the folders of a run, relative to drive C.
 files() {
     (cd "$c" && find "Program Files/VSTPlugins" "Program Files (x86)/VSTPlugins" \
-        "Program Files/Quorvane" "Audio Plug-Ins" -type f 2>/dev/null | sort)
+        "Program Files/Quorvane" "AudioPlugins" -type f 2>/dev/null | sort)
 }
 same() { # installed copy, built module
     cmp -s "$1" "$2" || fail "$1 is not $2"
@@ -106,7 +111,7 @@ uninstall
 echo "silent install of both modules into a chosen folder"
 "$wine" "$setup" /S /32BIT "/D=$custom" || fail "setup /S /32BIT /D= exit code $?"
 "$wineserver" -w
-expected="Audio Plug-Ins/VST 64/Quorvane.dll
+expected="AudioPlugins/VST64/Quorvane.dll
 Program Files (x86)/VSTPlugins/Quorvane.dll
 Program Files/Quorvane/Uninstall.exe"
 [ "$(files)" = "$expected" ] || fail "installed files:
