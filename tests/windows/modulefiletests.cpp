@@ -154,3 +154,35 @@ TEST(ModuleFile, VersionResource) {
         EXPECT_EQ(translation->value, (std::vector<uint8_t>{0x00, 0x00, 0xE4, 0x04}));
     }
 }
+
+TEST(InstallerFile, CarriesTheModulesVersion) {
+    PeFile setup(QUORVANE_INSTALLER);
+    if (!setup.valid())
+        GTEST_SKIP() << QUORVANE_INSTALLER << " is not built (make windows-package)";
+    PeFile module(QUORVANE_WIN64_MODULE);
+    ASSERT_TRUE(module.valid());
+    auto versionOf = [](const PeFile& file) -> std::optional<VersionNode> {
+        for (const auto& [key, bytes] : file.resources())
+            if (key.type == kVersionType) return parseVersion(bytes);
+        return std::nullopt;
+    };
+    auto installer = versionOf(setup);
+    auto dll = versionOf(module);
+    ASSERT_TRUE(installer && dll);
+    ASSERT_EQ(installer->value.size(), 52u);
+    // File and product version, both halves.
+    for (size_t at : {8, 12, 16, 20})
+        EXPECT_EQ(le32(installer->value, at), le32(dll->value, at)) << "fixed part at " << at;
+    auto strings = [](const VersionNode& root) {
+        std::map<std::u16string, std::u16string> entries;
+        if (const VersionNode* info = root.child(u"StringFileInfo"))
+            for (const VersionNode& table : info->children)
+                for (const VersionNode& s : table.children)
+                    entries[s.key] = s.text();
+        return entries;
+    };
+    auto installerStrings = strings(*installer);
+    EXPECT_EQ(installerStrings[u"ProductVersion"], strings(*dll)[u"ProductVersion"]);
+    EXPECT_EQ(installerStrings[u"CompanyName"], strings(*dll)[u"CompanyName"]);
+    EXPECT_EQ(installerStrings[u"ProductName"], u"Quorvane");
+}
