@@ -42,12 +42,12 @@ test: deps
 test-win32:
 	@mode=$$(scripts/wine-run32 --mode); \
 	case $$mode in \
-	native) how="natively with 32-bit wine (/usr/lib/wine/wine)";; \
-	emulated) how="under user-mode emulation (qemu-i386 with 32-bit wine)";; \
-	*) how="not at all: skipped ($${mode#none: })";; \
+	native) how="ran natively with 32-bit wine (/usr/lib/wine/wine)";; \
+	emulated) how="ran under user-mode emulation (qemu-i386 with 32-bit wine)";; \
+	*) how="were skipped: $${mode#none: }";; \
 	esac; \
 	start=$$(date +%s); ctest --preset win32; rc=$$?; \
-	echo "32-bit Windows tests ran $$how in $$(( $$(date +%s) - start )) s"; exit $$rc
+	echo "32-bit Windows tests $$how ($$(( $$(date +%s) - start )) s)"; exit $$rc
 
 demo: build
 	$(TOOL) demo
