@@ -24,12 +24,8 @@ set(CMAKE_CXX_FLAGS_INIT "${_flags}")
 # Released modules are optimised as the Linux module is (the platform's default would be -O3).
 set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of release builds")
 set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of release builds")
-# The modules' locks (slim reader/writer locks, condition variables) need Windows Vista, so the
-# headers name 6.0 as the oldest system and subsystem version (the linker's default is 4.0).
-set(_vista "-Wl,--major-os-version,6,--minor-os-version,0")
-string(APPEND _vista " -Wl,--major-subsystem-version,6,--minor-subsystem-version,0")
 foreach(_kind EXE SHARED MODULE)
-    set(CMAKE_${_kind}_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ ${_vista}")
+    set(CMAKE_${_kind}_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 endforeach()
 
 # The runtime's static parts bring debug sections; released modules carry none.
