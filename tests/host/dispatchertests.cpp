@@ -119,8 +119,13 @@ TEST_F(Dispatcher, SetProgramOnlyInRange) {
     EXPECT_EQ(dispatch(fx(), effGetProgram), 15);
     dispatch(fx(), effSetProgram, 0, -1);
     EXPECT_EQ(dispatch(fx(), effGetProgram), 15);
-    dispatch(fx(), effSetProgram, 0, intptr_t(1) << 40);
-    EXPECT_EQ(dispatch(fx(), effGetProgram), 15);
+    // Values whose low 32 bits would be in range, where the word holds them, and the extremes.
+    const intptr_t wide = sizeof(intptr_t) > 4 ? intptr_t(int64_t(1) << 40) : INTPTR_MIN;
+    const intptr_t wideOne = sizeof(intptr_t) > 4 ? intptr_t((int64_t(1) << 32) + 1) : INTPTR_MAX;
+    for (intptr_t program : {wide, wideOne, INTPTR_MIN, INTPTR_MAX}) {
+        dispatch(fx(), effSetProgram, 0, program);
+        EXPECT_EQ(dispatch(fx(), effGetProgram), 15) << program;
+    }
 }
 
 TEST_F(Dispatcher, TotalSamplesComeBackUnchanged) {

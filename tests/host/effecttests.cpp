@@ -175,7 +175,7 @@ TEST_F(Effect, AnAbsurdBlockSizeIsAnsweredWithBoundedMemory) {
     float* io[2] = {in.data(), in.data()};
     record->processReplacing(record, io, io, 4096);
     const size_t heap = mallinfo2().uordblks;
-    for (intptr_t size : {intptr_t(1) << 28, intptr_t(INT32_MAX), intptr_t(1) << 40}) {
+    for (intptr_t size : {intptr_t(1) << 28, intptr_t(INT32_MAX), INTPTR_MAX}) {
         record->dispatcher(record, effSetBlockSize, 0, size, nullptr, 0.0f);
         record->dispatcher(record, effMainsChanged, 0, 1, nullptr, 0.0f);
         record->processReplacing(record, io, io, 20000);

@@ -17,16 +17,23 @@ template <typename T> T readAt(const AEffect* e, size_t offset) {
 
 } // namespace
 
-TEST(ModuleEntry, ExportsExactlyMainAndVstPluginMain) {
-    ASSERT_NE(Module::get().handle(), nullptr) << QUORVANE_MODULE;
-    EXPECT_EQ(Module::get().exportedNames(), (std::set<std::string>{"main", "VSTPluginMain"}));
+// The 32-bit module exports only main; 64-bit hosts may look for VSTPluginMain instead.
+const std::set<std::string> kEntries = sizeof(void*) == 4
+                                           ? std::set<std::string>{"main"}
+                                           : std::set<std::string>{"main", "VSTPluginMain"};
+
+TEST(ModuleEntry, ExportsExactlyTheEntries) {
+    ASSERT_NE(Module::get().handle(), nullptr) << Module::path();
+    EXPECT_EQ(Module::get().exportedNames(), kEntries);
 }
 
-TEST(ModuleEntry, BothEntriesBuildAnEffect) {
-    ASSERT_NE(Module::get().handle(), nullptr) << QUORVANE_MODULE;
-    for (const char* name : {"main", "VSTPluginMain"}) {
+TEST(ModuleEntry, EveryEntryBuildsAnEffect) {
+    ASSERT_NE(Module::get().handle(), nullptr) << Module::path();
+    for (const std::string& name : kEntries) {
         TestHost host;
-        AEffect* e = Module::get().entry(name)(TestHost::callback);
+        EntryProc entry = Module::get().entry(name.c_str());
+        ASSERT_NE(entry, nullptr) << name;
+        AEffect* e = entry(TestHost::callback);
         ASSERT_NE(e, nullptr) << name;
         EXPECT_EQ(e->magic, kEffectMagic);
         EXPECT_EQ(dispatch(e, effClose), 1);
@@ -57,35 +64,57 @@ TEST(ModuleEntry, AsksForVersionThenSampleRate) {
     EXPECT_TRUE(host.requests[1].fromEffect);
 }
 
+namespace {
+
+// Where a host of each word size reads the record's fields: the packed 144-byte record with
+// 4-byte pointers, and the naturally aligned one with 8-byte pointers and reserved fields.
+struct RecordLayout {
+    size_t magic, dispatcher, process, setParameter, getParameter, numPrograms, numParams,
+        numInputs, numOutputs, flags, resvd1, resvd2, initialDelay, realQualities, offQualities,
+        ioRatio, object, user, uniqueID, version, processReplacing, future, size;
+};
+constexpr RecordLayout kLayout32 = {0,  4,  8,  12, 16, 20, 24, 28, 32, 36, 40, 44,
+                                    48, 52, 56, 60, 64, 68, 72, 76, 80, 84, 144};
+constexpr RecordLayout kLayout64 = {0,  8,  16, 24, 32, 40,  44,  48,  52,  56,  64, 72,
+                                    80, 84, 88, 92, 96, 104, 112, 116, 120, 128, 192};
+constexpr RecordLayout kLayout = sizeof(void*) == 4 ? kLayout32 : kLayout64;
+
+} // namespace
+
 TEST(Record, FieldsAsTheHostReadsThem) {
     TestHost host;
     Instance e(host);
     ASSERT_NE(e.get(), nullptr);
+    ASSERT_EQ(sizeof(AEffect), kLayout.size);
     const AEffect* r = e.get();
-    EXPECT_EQ(readAt<int32_t>(r, 0), 0x56737450);
-    EXPECT_EQ(readAt<void*>(r, 8), reinterpret_cast<void*>(r->dispatcher));
-    EXPECT_NE(readAt<void*>(r, 8), nullptr);
-    EXPECT_NE(readAt<void*>(r, 16), nullptr);
-    EXPECT_NE(readAt<void*>(r, 24), nullptr);
-    EXPECT_NE(readAt<void*>(r, 32), nullptr);
-    EXPECT_EQ(readAt<int32_t>(r, 40), 16);
-    EXPECT_EQ(readAt<int32_t>(r, 44), 8);
-    EXPECT_EQ(readAt<int32_t>(r, 48), 2);
-    EXPECT_EQ(readAt<int32_t>(r, 52), 2);
-    EXPECT_EQ(readAt<int32_t>(r, 56), 0x1D);
-    EXPECT_EQ(readAt<intptr_t>(r, 64), 0);
-    EXPECT_EQ(readAt<intptr_t>(r, 72), 0);
-    EXPECT_EQ(readAt<int32_t>(r, 80), 2048);
-    EXPECT_EQ(readAt<int32_t>(r, 84), 0);
-    EXPECT_EQ(readAt<int32_t>(r, 88), 0);
-    EXPECT_EQ(readAt<float>(r, 92), 1.0f);
-    EXPECT_NE(readAt<void*>(r, 96), nullptr);
-    EXPECT_EQ(readAt<void*>(r, 104), nullptr);
-    EXPECT_EQ(readAt<int32_t>(r, 112), 0x5172566E);
-    EXPECT_EQ(readAt<int32_t>(r, 116), 1);
-    EXPECT_EQ(readAt<void*>(r, 120), reinterpret_cast<void*>(r->processReplacing));
-    EXPECT_NE(readAt<void*>(r, 120), nullptr);
-    for (size_t offset = 128; offset < sizeof(AEffect); ++offset)
+    const RecordLayout& at = kLayout;
+    EXPECT_EQ(readAt<int32_t>(r, at.magic), 0x56737450);
+    EXPECT_EQ(readAt<void*>(r, at.dispatcher), reinterpret_cast<void*>(r->dispatcher));
+    EXPECT_NE(readAt<void*>(r, at.dispatcher), nullptr);
+    EXPECT_EQ(readAt<void*>(r, at.process), reinterpret_cast<void*>(r->process));
+    EXPECT_NE(readAt<void*>(r, at.process), nullptr);
+    EXPECT_EQ(readAt<void*>(r, at.setParameter), reinterpret_cast<void*>(r->setParameter));
+    EXPECT_NE(readAt<void*>(r, at.setParameter), nullptr);
+    EXPECT_EQ(readAt<void*>(r, at.getParameter), reinterpret_cast<void*>(r->getParameter));
+    EXPECT_NE(readAt<void*>(r, at.getParameter), nullptr);
+    EXPECT_EQ(readAt<int32_t>(r, at.numPrograms), 16);
+    EXPECT_EQ(readAt<int32_t>(r, at.numParams), 8);
+    EXPECT_EQ(readAt<int32_t>(r, at.numInputs), 2);
+    EXPECT_EQ(readAt<int32_t>(r, at.numOutputs), 2);
+    EXPECT_EQ(readAt<int32_t>(r, at.flags), 0x1D);
+    EXPECT_EQ(readAt<intptr_t>(r, at.resvd1), 0);
+    EXPECT_EQ(readAt<intptr_t>(r, at.resvd2), 0);
+    EXPECT_EQ(readAt<int32_t>(r, at.initialDelay), 2048);
+    EXPECT_EQ(readAt<int32_t>(r, at.realQualities), 0);
+    EXPECT_EQ(readAt<int32_t>(r, at.offQualities), 0);
+    EXPECT_EQ(readAt<float>(r, at.ioRatio), 1.0f);
+    EXPECT_NE(readAt<void*>(r, at.object), nullptr);
+    EXPECT_EQ(readAt<void*>(r, at.user), nullptr);
+    EXPECT_EQ(readAt<int32_t>(r, at.uniqueID), 0x5172566E);
+    EXPECT_EQ(readAt<int32_t>(r, at.version), 1);
+    EXPECT_EQ(readAt<void*>(r, at.processReplacing), reinterpret_cast<void*>(r->processReplacing));
+    EXPECT_NE(readAt<void*>(r, at.processReplacing), nullptr);
+    for (size_t offset = at.future; offset < at.future + 60; ++offset)
         EXPECT_EQ(readAt<unsigned char>(r, offset), 0) << "future byte " << offset;
 }
 

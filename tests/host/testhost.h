@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -58,6 +59,12 @@ public:
         static Module module;
         return module;
     }
+    // The built module, or the one QUORVANE_TEST_MODULE names (an installed copy, for example;
+    // on Windows a path may be a Windows one).
+    static std::string path() {
+        const char* chosen = std::getenv("QUORVANE_TEST_MODULE");
+        return chosen && *chosen ? chosen : QUORVANE_MODULE;
+    }
     void* handle() const { return handle_; }
     // The host must be the current one: its callback records the requests.
     AEffect* create(TestHost&) const { return entry("main")(TestHost::callback); }
@@ -84,7 +91,7 @@ public:
 #else
     // The dynamic symbols the module defines.
     std::set<std::string> exportedNames() const {
-        std::string command = std::string("nm -D --defined-only ") + QUORVANE_MODULE;
+        std::string command = "nm -D --defined-only '" + path() + "'";
         std::set<std::string> symbols;
         FILE* pipe = popen(command.c_str(), "r");
         if (!pipe) return symbols;
@@ -100,7 +107,7 @@ public:
 #endif
 
 private:
-    Module() : handle_(loadModule(QUORVANE_MODULE)) {}
+    Module() : handle_(loadModule(path())) {}
     ~Module() {
         if (handle_) unloadModule(handle_);
     }

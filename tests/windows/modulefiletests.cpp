@@ -1,6 +1,6 @@
-// The Windows modules as files: what the system loader and a host find in them. The 32-bit
-// module cannot run on these machines, so this is how it is checked; the 64-bit one gets the
-// same checks here and runs under wine in the host-level tests.
+// The Windows modules as files: what the system loader and a host find in them, read byte by
+// byte. Both modules also run under wine in the host-level tests (the 32-bit one where this
+// machine can run 32-bit programs).
 
 #include "pefile.h"
 
@@ -60,6 +60,10 @@ TEST(ModuleFile, HeaderExportsAndImports) {
         EXPECT_EQ(file.machine(), m.machine);
         EXPECT_EQ(file.optionalMagic(), m.optionalMagic);
         EXPECT_TRUE(file.characteristics() & kFileDll);
+        // Windows Vista (6.0) or later, which the modules' locks need.
+        const std::pair<uint16_t, uint16_t> vista{6, 0};
+        EXPECT_EQ(file.osVersion(), vista);
+        EXPECT_EQ(file.subsystemVersion(), vista);
 
         EXPECT_EQ(file.exportName(), "Quorvane.dll");
         EXPECT_EQ(file.exportedNames(), m.exports);
@@ -149,4 +153,36 @@ TEST(ModuleFile, VersionResource) {
         ASSERT_NE(translation, nullptr);
         EXPECT_EQ(translation->value, (std::vector<uint8_t>{0x00, 0x00, 0xE4, 0x04}));
     }
+}
+
+TEST(InstallerFile, CarriesTheModulesVersion) {
+    PeFile setup(QUORVANE_INSTALLER);
+    if (!setup.valid())
+        GTEST_SKIP() << QUORVANE_INSTALLER << " is not built (make windows-package)";
+    PeFile module(QUORVANE_WIN64_MODULE);
+    ASSERT_TRUE(module.valid());
+    auto versionOf = [](const PeFile& file) -> std::optional<VersionNode> {
+        for (const auto& [key, bytes] : file.resources())
+            if (key.type == kVersionType) return parseVersion(bytes);
+        return std::nullopt;
+    };
+    auto installer = versionOf(setup);
+    auto dll = versionOf(module);
+    ASSERT_TRUE(installer && dll);
+    ASSERT_EQ(installer->value.size(), 52u);
+    // File and product version, both halves.
+    for (size_t at : {8, 12, 16, 20})
+        EXPECT_EQ(le32(installer->value, at), le32(dll->value, at)) << "fixed part at " << at;
+    auto strings = [](const VersionNode& root) {
+        std::map<std::u16string, std::u16string> entries;
+        if (const VersionNode* info = root.child(u"StringFileInfo"))
+            for (const VersionNode& table : info->children)
+                for (const VersionNode& s : table.children)
+                    entries[s.key] = s.text();
+        return entries;
+    };
+    auto installerStrings = strings(*installer);
+    EXPECT_EQ(installerStrings[u"ProductVersion"], strings(*dll)[u"ProductVersion"]);
+    EXPECT_EQ(installerStrings[u"CompanyName"], strings(*dll)[u"CompanyName"]);
+    EXPECT_EQ(installerStrings[u"ProductName"], u"Quorvane");
 }

@@ -24,6 +24,7 @@ PeFile::PeFile(const std::string& path) {
     characteristics_ = u16(pe + 22);
     const size_t optional = pe + 24;
     optionalMagic_ = u16(optional);
+    optional_ = optional;
     // PE32 and PE32+ differ in the width of the fields before the data directories.
     const size_t dataDirectoryAt = optionalMagic_ == 0x20B ? 112 : 96;
     directoryCount_ = u32(optional + dataDirectoryAt - 4);
@@ -44,6 +45,15 @@ uint16_t PeFile::u16(size_t offset) const {
 
 uint32_t PeFile::u32(size_t offset) const {
     return uint32_t(u16(offset)) | uint32_t(u16(offset + 2)) << 16;
+}
+
+// PE32 and PE32+ place these alike: the wider image base takes the place of PE32's base of data.
+std::pair<uint16_t, uint16_t> PeFile::osVersion() const {
+    return {u16(optional_ + 40), u16(optional_ + 42)};
+}
+
+std::pair<uint16_t, uint16_t> PeFile::subsystemVersion() const {
+    return {u16(optional_ + 48), u16(optional_ + 50)};
 }
 
 std::optional<size_t> PeFile::offsetOf(uint32_t rva) const {

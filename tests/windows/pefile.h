@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class PeFile {
@@ -19,6 +20,10 @@ public:
     uint16_t machine() const { return machine_; }
     uint16_t characteristics() const { return characteristics_; }
     uint16_t optionalMagic() const { return optionalMagic_; }
+    // The oldest system the image declares it runs on (major, minor): the operating system
+    // version and the subsystem version of the optional header.
+    std::pair<uint16_t, uint16_t> osVersion() const;
+    std::pair<uint16_t, uint16_t> subsystemVersion() const;
 
     // The name the export table gives the module, and its exported names in table order.
     std::string exportName() const;
@@ -55,6 +60,7 @@ private:
     uint16_t machine_ = 0;
     uint16_t characteristics_ = 0;
     uint16_t optionalMagic_ = 0;
+    size_t optional_ = 0;
     size_t directories_ = 0;
     uint32_t directoryCount_ = 0;
 };
