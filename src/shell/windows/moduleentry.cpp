@@ -10,7 +10,7 @@
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     (void)reason;
     (void)reserved;
-    quorvane::platform::win32::setModuleInstance(instance);
+    quorvane::win32::setModuleInstance(instance);
     return TRUE;
 }
 
