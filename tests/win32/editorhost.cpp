@@ -577,6 +577,26 @@ TEST_F(Win32Editor, ACloseFromAnotherThreadLeavesNothingOfTheModuleBehind) {
     idleFor(nullptr, 100);
 }
 
+// When the window's thread does not answer in time (here it waits for the closing thread), the
+// window gets the system's procedure back and closes when its thread pumps again.
+TEST_F(Win32Editor, ACloseFromAnotherThreadThatGetsNoAnswerStillLeavesNothingBehind) {
+    Editor& e = open();
+    std::function<void()> close = [&e] { dispatch(e.effect, effClose); };
+    HANDLE thread = startThread(close);
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    e.effect = nullptr;
+    idleFor(nullptr, 100);
+    EXPECT_EQ(childCount(e.host), 0);
+    HMODULE unloaded = module;
+    module = nullptr;
+    ASSERT_TRUE(FreeLibrary(unloaded));
+    EXPECT_FALSE(classRegistered(unloaded));
+    InvalidateRect(e.host, nullptr, TRUE);
+    UpdateWindow(e.host);
+    idleFor(nullptr, 100);
+}
+
 // The host's own loop must still see the quit it posted before an editor idle.
 TEST_F(Win32Editor, AnEditorIdleLeavesTheHostsQuitMessageInTheQueue) {
     Editor& e = open();

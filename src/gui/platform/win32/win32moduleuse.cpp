@@ -86,6 +86,12 @@ const char* ModuleUse::className() {
     return name;
 }
 
+void unregisterLeftClass() {
+    AcquireSRWLockExclusive(&lock);
+    if (uses == 0 && name[0]) UnregisterClassA(name, moduleInstance());
+    ReleaseSRWLockExclusive(&lock);
+}
+
 TransparentBltFn transparentBlt() {
     return keyedCopy.load();
 }

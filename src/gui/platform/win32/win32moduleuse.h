@@ -26,4 +26,8 @@ public:
 // method is used then).
 TransparentBltFn transparentBlt();
 
+// At unload: the window class, when a window that its thread closed late kept it registered past
+// the last use, so that no class of the module outlives it.
+void unregisterLeftClass();
+
 } // namespace quorvane::win32
