@@ -702,6 +702,20 @@ TEST(Win32BackEnd, DrawingStopsWhenTheWindowIsDestroyed) {
     EXPECT_FALSE(w.window->openDevice());
 }
 
+// The repaint a drag lets run takes a paint, never the host's quit.
+TEST(Win32BackEnd, ThePendingRepaintOfADragLeavesTheHostsQuitMessageInTheQueue) {
+    BackEndWindow w;
+    ASSERT_TRUE(w.window);
+    pump();
+    InvalidateRect(w.handle(), nullptr, FALSE);
+    PostQuitMessage(9);
+    for (int i = 0; i < 3; i++)
+        platform::runOnePendingRepaint();
+    MSG message{};
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 9u);
+}
+
 // A data object that offers one block of one format.
 class Data final : public IDataObject {
 public:

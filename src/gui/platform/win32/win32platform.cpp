@@ -63,6 +63,11 @@ void sleepMilliseconds(uint32_t ms) {
 bool runOnePendingRepaint() {
     MSG message;
     if (!PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) return false;
+    // the system hands out a pending quit whatever the filter: it goes back for the host's loop
+    if (message.message == WM_QUIT) {
+        PostQuitMessage(int(message.wParam));
+        return false;
+    }
     DispatchMessageA(&message);
     return true;
 }
