@@ -5,7 +5,8 @@
 //
 // QUORVANE_WINE is the wine loader, QUORVANE_WINDOWS_BUILD the Windows build folder (with
 // Quorvane.dll and tests/win32/win32_editor_host.exe) and QUORVANE_TEST_DIR the folder for the
-// wine prefix and the grabs. Without the Windows build or the loader the run is skipped.
+// wine prefix and the grabs. Without the Windows build or the loader the run is skipped (exit
+// code 77).
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include "xvfb.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,23 +136,14 @@ std::string mismatch(const raster::PixelBuffer& a, const raster::PixelBuffer& b,
            std::to_string(top) + " .. " + std::to_string(right) + "," + std::to_string(bottom);
 }
 
-class Win32Editor : public ::testing::Test {
-protected:
-    void SetUp() override {
-        Paths paths;
-        if (!fs::exists(paths.host) || !fs::exists(paths.module) || !fs::exists(paths.wine))
-            GTEST_SKIP() << "no Windows build or wine loader: " << paths.host << ", " << paths.wine;
-    }
-};
-
-TEST_F(Win32Editor, TheWindowsCasesPass) {
+TEST(Win32Editor, TheWindowsCasesPass) {
     const HostRun& run = HostRun::get();
     EXPECT_EQ(run.status, 0) << run.log;
     EXPECT_NE(run.log.find("[  PASSED  ]"), std::string::npos) << run.log;
 }
 
 // Every panel the host grabbed is the headless picture of the parameters it showed then.
-TEST_F(Win32Editor, EveryGrabbedPanelShowsTheHeadlessPicture) {
+TEST(Win32Editor, EveryGrabbedPanelShowsTheHeadlessPicture) {
     HostRun::get();
     for (const char* name :
          {"panel", "repainted", "held", "released", "restored", "lamps", "stepped"}) {
@@ -166,7 +159,7 @@ TEST_F(Win32Editor, EveryGrabbedPanelShowsTheHeadlessPicture) {
 }
 
 // GDI draws every primitive the toolkit uses exactly as the raster engine does.
-TEST_F(Win32Editor, GdiDrawsTheSceneAsTheRasterEngine) {
+TEST(Win32Editor, GdiDrawsTheSceneAsTheRasterEngine) {
     HostRun::get();
     headless::reset();
     auto handle = platform::loadBitmap(129);
@@ -181,3 +174,15 @@ TEST_F(Win32Editor, GdiDrawsTheSceneAsTheRasterEngine) {
 } // namespace
 
 } // namespace quorvane::win32test
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    quorvane::win32test::Paths paths;
+    for (const auto& needed : {paths.host, paths.module, paths.wine}) {
+        if (!std::filesystem::exists(needed)) {
+            std::printf("skipped: %s is missing\n", needed.c_str());
+            return 77;
+        }
+    }
+    return RUN_ALL_TESTS();
+}
