@@ -138,28 +138,28 @@ void idleFor(AEffect* effect, DWORD ms) {
     }
 }
 
-// The screen under window as 0x00RRGGBB.
-std::vector<uint32_t> grab(HWND window, int width = kWidth, int height = kHeight) {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+// The pixels of an offscreen as 0x00RRGGBB.
+std::vector<uint32_t> pixelsOf(win32::Win32Offscreen& surface) {
+    int w = surface.width(), h = surface.height();
     BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    std::vector<uint32_t> pixels(size_t(width) * height);
-    std::memcpy(pixels.data(), bits, pixels.size() * 4);
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<uint32_t> pixels(size_t(w) * h);
+    HBITMAP bitmap = static_cast<HBITMAP>(GetCurrentObject(surface.sourceDC(), OBJ_BITMAP));
+    GetDIBits(surface.sourceDC(), bitmap, 0, UINT(h), pixels.data(), &info, DIB_RGB_COLORS);
     for (uint32_t& p : pixels)
         p &= 0xFFFFFF;
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return pixels;
+}
+
+// The screen under window.
+std::vector<uint32_t> grab(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    auto copy = win32::Win32Offscreen::create(nullptr, kWidth, kHeight);
+    HDC screen = GetDC(nullptr);
+    BitBlt(copy->sourceDC(), 0, 0, kWidth, kHeight, screen, rect.left, rect.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    return pixelsOf(*copy);
 }
 
 // OUTPUT/name.raw: width and height as 32-bit numbers, the eight parameters the picture shows
@@ -1015,18 +1015,6 @@ TEST_F(Win32Editor, TheImageLibraryComesFromTheSystemFolder) {
     dispatch(e.effect, effEditClose);
     DeleteFileA(planted.c_str());
     EXPECT_EQ(lstrcmpiA((std::string(system) + "\\msimg32.dll").c_str(), loaded), 0) << loaded;
-}
-
-std::vector<uint32_t> pixelsOf(win32::Win32Offscreen& surface) {
-    int w = surface.width(), h = surface.height();
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<uint32_t> pixels(size_t(w) * h);
-    HBITMAP bitmap = static_cast<HBITMAP>(GetCurrentObject(surface.sourceDC(), OBJ_BITMAP));
-    GetDIBits(surface.sourceDC(), bitmap, 0, UINT(h), pixels.data(), &info, DIB_RGB_COLORS);
-    for (uint32_t& p : pixels)
-        p &= 0xFFFFFF;
-    return pixels;
 }
 
 // The scene through GDI on an offscreen, written for the Linux side to compare with the raster
