@@ -87,9 +87,8 @@ const char* ModuleUse::className() {
 }
 
 void unregisterLeftClass() {
-    AcquireSRWLockExclusive(&lock);
+    // no lock: the loader holds its own here, and nothing else of the module runs any more
     if (uses == 0 && name[0]) UnregisterClassA(name, moduleInstance());
-    ReleaseSRWLockExclusive(&lock);
 }
 
 TransparentBltFn transparentBlt() {
