@@ -76,8 +76,9 @@ private:
             std::string module = "Z:" + paths.module.string();
             std::string output = "Z:" + paths.output.string();
             if (!freopen(paths.log.c_str(), "w", stdout) || dup2(1, 2) < 0) _exit(126);
-            execl(paths.wine.c_str(), paths.wine.c_str(), paths.host.c_str(), module.c_str(),
-                  output.c_str(), static_cast<char*>(nullptr));
+            // a host that hangs (a crash waiting for its dialog) is stopped before ctest's limit
+            execlp("timeout", "timeout", "-k", "10", "420", paths.wine.c_str(), paths.host.c_str(),
+                   module.c_str(), output.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         int wait = 0;
