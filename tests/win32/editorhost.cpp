@@ -744,6 +744,8 @@ public:
         GlobalUnlock(block_);
     }
     ~Data() { GlobalFree(block_); }
+    Data(const Data&) = delete;
+    Data& operator=(const Data&) = delete;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
         if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDataObject)) {
             *out = this;
