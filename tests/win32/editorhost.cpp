@@ -1,11 +1,15 @@
-// A small Win32 host, run under wine by win32_editor_tests: it loads the 64-bit module, opens the
-// editor in a window of its own, plays real input with SendInput, reads the screen back with
-// BitBlt, and drives the back end's drop target and drawing directly. It writes what it saw to
-// a report (one fact per line) and the screen grabs as raw files; the Linux side judges them.
+// The Windows editor tests, run under wine by win32_editor_tests on a private Xvfb: a small host
+// that loads the module, opens the editor in a window of its own, plays real input with
+// SendInput and reads the screen back with BitBlt, plus the back end driven directly. Screen
+// grabs go to OUTPUT as raw files with the parameters they show; the Linux side compares them
+// with the headless picture.
 //
-//   win32_editor_host MODULE.dll OUTPUT-DIRECTORY
+//   win32_editor_host MODULE.dll OUTPUT-DIRECTORY [GoogleTest options]
+
+#include <gtest/gtest.h>
 
 #include "gui/platform/win32/udroptarget.h"
+#include "gui/platform/win32/win32device.h"
 #include "gui/platform/win32/win32module.h"
 #include "gui/platform/win32/win32moduleuse.h"
 #include "gui/platform/win32/win32picture.h"
@@ -13,9 +17,9 @@
 #include "scene.h"
 #include "shell/aeffect.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <shlobj.h>
 #include <string>
@@ -25,38 +29,14 @@
 namespace {
 
 using namespace quorvane;
-namespace win32 = quorvane::platform::win32;
 
 constexpr int kWidth = 900;
 constexpr int kHeight = 202;
 constexpr int kLeft = 30; // where the host window sits on the screen
 constexpr int kTop = 40;
 
+std::string modulePath;
 std::string outputDir;
-FILE* report = nullptr;
-std::string currentCase;
-
-void line(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    vfprintf(report, format, args);
-    va_end(args);
-    fputc('\n', report);
-    fflush(report);
-}
-
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition)) line("fail %s line %d: %s", currentCase.c_str(), __LINE__, #condition);  \
-    } while (0)
-
-bool nearlyEqual(float a, float b) {
-    return a - b < 1e-6f && b - a < 1e-6f;
-}
-
-void value(const char* key, double v) {
-    line("value %s %s %.9g", currentCase.c_str(), key, v);
-}
 
 // --- the host side of the plug-in interface
 
@@ -66,24 +46,19 @@ struct Request {
     float opt;
 };
 std::vector<Request> requests;
-
+// What the host does when the effect asks it to idle (on the main thread).
+std::function<void(AEffect*)> onHostIdle;
 DWORD mainThread = GetCurrentThreadId();
 
 // Records the requests made on the main thread; editors on other threads are not watched.
-intptr_t VSTCALLBACK hostCallback(AEffect*, int32_t opcode, int32_t index, intptr_t, void*,
+intptr_t VSTCALLBACK hostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t, void*,
                                   float opt) {
-    if (GetCurrentThreadId() == mainThread) requests.push_back({opcode, index, opt});
+    if (GetCurrentThreadId() != mainThread) return opcode == audioMasterVersion ? 2400 : 0;
+    requests.push_back({opcode, index, opt});
+    if (opcode == audioMasterIdle && onHostIdle) onHostIdle(effect);
     if (opcode == audioMasterVersion) return 2400;
     if (opcode == audioMasterGetSampleRate) return 44100;
     return 0;
-}
-
-HMODULE module = nullptr;
-
-AEffect* createEffect() {
-    auto entry = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(
-        reinterpret_cast<void*>(GetProcAddress(module, "VSTPluginMain")));
-    return entry ? entry(hostCallback) : nullptr;
 }
 
 intptr_t dispatch(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value = 0,
@@ -101,7 +76,17 @@ std::vector<Request> edits() {
     return found;
 }
 
-// --- windows, messages and the screen
+// --- threads, windows, messages and the screen
+
+DWORD WINAPI runFunction(void* function) {
+    (*static_cast<std::function<void()>*>(function))();
+    return 0;
+}
+
+// Runs function on a thread of its own; the caller waits for the handle and closes it.
+HANDLE startThread(std::function<void()>& function) {
+    return CreateThread(nullptr, 0, runFunction, &function, 0, nullptr);
+}
 
 HWND makeHostWindow() {
     static bool registered = false;
@@ -136,6 +121,13 @@ void pump() {
     }
 }
 
+// Pumps messages until thread ends (so that requests sent to this thread's windows are served).
+void pumpUntilDone(HANDLE thread) {
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+        pump();
+    CloseHandle(thread);
+}
+
 // The host's loop: editor idles and messages, every 5 ms.
 void idleFor(AEffect* effect, DWORD ms) {
     DWORD end = GetTickCount() + ms;
@@ -146,49 +138,48 @@ void idleFor(AEffect* effect, DWORD ms) {
     }
 }
 
-// The screen under the host window as 0x00RRGGBB, written to OUTPUT/name.raw (width, height as
-// 32-bit numbers, then the rows).
-std::vector<uint32_t> grab(HWND window, int width = kWidth, int height = kHeight) {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+// The pixels of an offscreen as 0x00RRGGBB.
+std::vector<uint32_t> pixelsOf(win32::Win32Offscreen& surface) {
+    int w = surface.width(), h = surface.height();
     BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    std::vector<uint32_t> pixels(size_t(width) * height);
-    std::memcpy(pixels.data(), bits, pixels.size() * 4);
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<uint32_t> pixels(size_t(w) * h);
+    HBITMAP bitmap = static_cast<HBITMAP>(GetCurrentObject(surface.sourceDC(), OBJ_BITMAP));
+    GetDIBits(surface.sourceDC(), bitmap, 0, UINT(h), pixels.data(), &info, DIB_RGB_COLORS);
     for (uint32_t& p : pixels)
         p &= 0xFFFFFF;
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return pixels;
 }
 
-void save(const char* name, const std::vector<uint32_t>& pixels, int width, int height) {
-    std::string path = outputDir + "\\" + name + ".raw";
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!file) {
-        line("fail %s: cannot write %s", currentCase.c_str(), path.c_str());
-        return;
-    }
-    int32_t size[2] = {width, height};
-    fwrite(size, sizeof(size), 1, file);
-    fwrite(pixels.data(), 4, pixels.size(), file);
-    fclose(file);
-    line("grab %s %s", currentCase.c_str(), name);
+// The screen under window.
+std::vector<uint32_t> grab(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    auto copy = win32::Win32Offscreen::create(nullptr, kWidth, kHeight);
+    HDC screen = GetDC(nullptr);
+    BitBlt(copy->sourceDC(), 0, 0, kWidth, kHeight, screen, rect.left, rect.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    return pixelsOf(*copy);
 }
 
-// The panel as it is on the screen now, with the delay the panel shows.
+// OUTPUT/name.raw: width and height as 32-bit numbers, the eight parameters the picture shows
+// (zero for pictures of no effect), then the rows.
+void save(const char* name, const std::vector<uint32_t>& pixels, int width, int height,
+          AEffect* effect = nullptr) {
+    FILE* file = fopen((outputDir + "\\" + name + ".raw").c_str(), "wb");
+    ASSERT_NE(file, nullptr) << name;
+    int32_t size[2] = {width, height};
+    float parameters[8] = {};
+    for (int i = 0; effect && i < 8; i++)
+        parameters[i] = effect->getParameter(effect, i);
+    fwrite(size, sizeof(size), 1, file);
+    fwrite(parameters, sizeof(parameters), 1, file);
+    fwrite(pixels.data(), 4, pixels.size(), file);
+    fclose(file);
+}
+
 void savePanel(const char* name, HWND host, AEffect* effect) {
-    save(name, grab(host), kWidth, kHeight);
-    line("value %s %s.delay %.9g", currentCase.c_str(), name, effect->getParameter(effect, 0));
+    save(name, grab(host), kWidth, kHeight, effect);
 }
 
 // --- real input
@@ -219,14 +210,8 @@ void key(WORD virtualKey, bool down) {
 
 // Runs script on a thread of its own (a user at the mouse) while the host keeps idling the
 // editor; the editor's drag loops run inside those idles and messages.
-void gesture(AEffect* effect, const std::function<void()>& script) {
-    HANDLE user = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            (*static_cast<const std::function<void()>*>(p))();
-            return 0;
-        },
-        const_cast<std::function<void()>*>(&script), 0, nullptr);
+void gesture(AEffect* effect, std::function<void()> script) {
+    HANDLE user = startThread(script);
     while (WaitForSingleObject(user, 0) == WAIT_TIMEOUT) {
         dispatch(effect, effEditIdle);
         pump();
@@ -237,7 +222,7 @@ void gesture(AEffect* effect, const std::function<void()>& script) {
 }
 
 void click(AEffect* effect, int x, int y, bool control = false) {
-    gesture(effect, [&] {
+    gesture(effect, [=] {
         // under wine a press that follows a move too closely is seen as released
         moveTo(x, y);
         Sleep(150);
@@ -248,6 +233,24 @@ void click(AEffect* effect, int x, int y, bool control = false) {
         if (control) key(VK_CONTROL, false);
         Sleep(30);
     });
+}
+
+// Grabs the slider's handle low on the track and moves it up in steps, pausing at the middle.
+void dragUp(const std::function<void()>& held = {}) {
+    moveTo(831, 168);
+    Sleep(150);
+    leftButton(true);
+    for (int y = 168; y >= 140; y -= 4) {
+        moveTo(831, y);
+        Sleep(20);
+    }
+    Sleep(300);
+    if (held) held();
+    for (int y = 136; y >= 120; y -= 4) {
+        moveTo(831, y);
+        Sleep(20);
+    }
+    leftButton(false);
 }
 
 // --- counting what the process holds
@@ -262,22 +265,24 @@ int gdiObjects() {
     return live;
 }
 
+BOOL CALLBACK countWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK countWindowAndChildren(HWND window, LPARAM count) {
+    countWindow(window, count);
+    EnumChildWindows(window, countWindow, count);
+    return TRUE;
+}
+
 // Windows of this thread, children included; the only user objects the editor makes.
 int userObjects() {
     DWORD counted = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     if (counted) return int(counted);
     int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM p) -> BOOL {
-            auto* n = reinterpret_cast<int*>(p);
-            ++*n;
-            EnumChildWindows(
-                window, [](HWND, LPARAM q) -> BOOL { return ++*reinterpret_cast<int*>(q), TRUE; },
-                p);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+    EnumThreadWindows(GetCurrentThreadId(), countWindowAndChildren,
+                      reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
@@ -292,114 +297,127 @@ bool classRegistered(HMODULE instance) {
     return GetClassInfoA(instance, moduleClassName(instance).c_str(), &info) != 0;
 }
 
-// --- the editor through the module
+// --- the editor through the module, loaded afresh for every test
 
-struct Editor {
-    HWND host = makeHostWindow();
-    AEffect* effect = createEffect();
-
-    ~Editor() {
-        if (effect) dispatch(effect, effClose);
-        if (IsWindow(host)) DestroyWindow(host);
-        pump();
-    }
-    bool open() {
+class Win32Editor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        module = LoadLibraryA(modulePath.c_str());
+        ASSERT_NE(module, nullptr);
+        // the 32-bit module exports only main
+        entry = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "main")));
+        ASSERT_NE(entry, nullptr);
         requests.clear();
-        if (dispatch(effect, effEditOpen, 0, 0, host) != 1) return false;
-        idleFor(effect, 250);
-        return true;
     }
+    void TearDown() override {
+        onHostIdle = nullptr;
+        for (Editor& e : editors) {
+            if (e.effect) dispatch(e.effect, effClose);
+            if (IsWindow(e.host)) DestroyWindow(e.host);
+        }
+        pump();
+        if (module) FreeLibrary(module);
+    }
+
+    struct Editor {
+        HWND host;
+        AEffect* effect;
+    };
+    // A host window and an effect, ended with the test.
+    Editor& add() {
+        editors.push_back({makeHostWindow(), entry(hostCallback)});
+        return editors.back();
+    }
+    // add, then open the editor in the host window and let it paint.
+    Editor& open() {
+        Editor& e = add();
+        EXPECT_EQ(dispatch(e.effect, effEditOpen, 0, 0, e.host), 1);
+        idleFor(e.effect, 250);
+        requests.clear();
+        return e;
+    }
+
+    HMODULE module = nullptr;
+    AEffect* (*entry)(audioMasterCallback) = nullptr;
+    std::deque<Editor> editors;
 };
 
-void casePanel() {
-    Editor editor;
-    CHECK(editor.effect != nullptr);
+TEST_F(Win32Editor, OpensAsAChildOfTheHostWindowAndRepaintsWhatTheHostPaintsOver) {
+    Editor& e = add();
     // a parent that is no window gives no editor
-    CHECK(dispatch(editor.effect, effEditOpen, 0, 0, reinterpret_cast<void*>(0x7ff0)) == 0);
-    dispatch(editor.effect, effEditIdle);
-    dispatch(editor.effect, effEditClose);
-    CHECK(editor.open());
-    CHECK(childCount(editor.host) == 1);
-    HWND child = GetWindow(editor.host, GW_CHILD);
+    EXPECT_EQ(dispatch(e.effect, effEditOpen, 0, 0, reinterpret_cast<void*>(0x7ff0)), 0);
+    dispatch(e.effect, effEditIdle);
+    dispatch(e.effect, effEditClose);
+    ASSERT_EQ(dispatch(e.effect, effEditOpen, 0, 0, e.host), 1);
+    idleFor(e.effect, 250);
+    ASSERT_EQ(childCount(e.host), 1);
+    HWND child = GetWindow(e.host, GW_CHILD);
     char name[64] = "";
     GetClassNameA(child, name, sizeof(name));
-    CHECK(moduleClassName(module) == name);
+    EXPECT_EQ(moduleClassName(module), name);
     LONG style = GetWindowLongA(child, GWL_STYLE);
-    CHECK((style & WS_CHILD) && (style & WS_VISIBLE));
+    EXPECT_TRUE((style & WS_CHILD) && (style & WS_VISIBLE));
     RECT r{};
     GetWindowRect(child, &r);
-    CHECK(r.left == kLeft && r.top == kTop && r.right == kLeft + kWidth &&
-          r.bottom == kTop + kHeight);
-    savePanel("panel", editor.host, editor.effect);
-    // what the host paints over comes back through the paint message
+    EXPECT_EQ(r.left, kLeft);
+    EXPECT_EQ(r.top, kTop);
+    EXPECT_EQ(r.right, kLeft + kWidth);
+    EXPECT_EQ(r.bottom, kTop + kHeight);
+    savePanel("panel", e.host, e.effect);
     RECT hole{100, 20, 400, 120};
     InvalidateRect(child, &hole, TRUE);
-    idleFor(editor.effect, 100);
-    savePanel("repainted", editor.host, editor.effect);
-    dispatch(editor.effect, effEditClose);
-    CHECK(childCount(editor.host) == 0);
-    CHECK(!classRegistered(module));
+    idleFor(e.effect, 100);
+    savePanel("repainted", e.host, e.effect);
+    dispatch(e.effect, effEditClose);
+    EXPECT_EQ(childCount(e.host), 0);
+    EXPECT_FALSE(classRegistered(module));
 }
 
-void caseDrag() {
-    Editor editor;
-    CHECK(editor.open());
-    requests.clear();
-    float heldValue = -1.0f;
-    gesture(editor.effect, [&] {
-        // grab low on the track, move up in steps, stop and hold still, move on, let go
-        moveTo(831, 168);
-        Sleep(150);
-        leftButton(true);
-        for (int y = 168; y >= 140; y -= 4) {
-            moveTo(831, y);
-            Sleep(20);
-        }
-        Sleep(300);
-        heldValue = editor.effect->getParameter(editor.effect, 0);
-        save("held", grab(editor.host), kWidth, kHeight);
-        for (int y = 136; y >= 120; y -= 4) {
-            moveTo(831, y);
-            Sleep(20);
-        }
-        leftButton(false);
+TEST_F(Win32Editor, DraggingTheSliderAutomatesRisingValuesInsideOneEditBracket) {
+    Editor& e = open();
+    float held = -1.0f;
+    gesture(e.effect, [&] {
+        dragUp([&] {
+            held = e.effect->getParameter(e.effect, 0);
+            save("held", grab(e.host), kWidth, kHeight, e.effect);
+        });
     });
-    line("value drag held.delay %.9g", heldValue);
     std::vector<Request> found = edits();
-    value("edits", double(found.size()));
-    CHECK(found.size() >= 4);
-    if (found.size() >= 4) {
-        CHECK(found.front().opcode == audioMasterBeginEdit && found.front().index == 0);
-        CHECK(found.back().opcode == audioMasterEndEdit && found.back().index == 0);
-        bool rising = true, automates = true;
-        for (size_t i = 1; i + 1 < found.size(); i++) {
-            automates &= found[i].opcode == audioMasterAutomate && found[i].index == 0;
-            if (i > 1) rising &= found[i].opt >= found[i - 1].opt;
+    ASSERT_GE(found.size(), 6u);
+    EXPECT_EQ(found.front().opcode, audioMasterBeginEdit);
+    EXPECT_EQ(found.back().opcode, audioMasterEndEdit);
+    for (size_t i = 1; i + 1 < found.size(); i++) {
+        EXPECT_EQ(found[i].opcode, audioMasterAutomate) << i;
+        if (i > 1) {
+            EXPECT_GE(found[i].opt, found[i - 1].opt) << i;
         }
-        CHECK(automates);
-        CHECK(rising);
-        CHECK(found[found.size() - 2].opt > found[1].opt);
-        CHECK(found[found.size() - 2].opt == editor.effect->getParameter(editor.effect, 0));
     }
-    savePanel("released", editor.host, editor.effect);
+    for (const Request& r : found)
+        EXPECT_EQ(r.index, 0);
+    float last = found[found.size() - 2].opt;
+    EXPECT_GT(held, 0.0f);
+    EXPECT_LT(held, last);
+    EXPECT_EQ(last, e.effect->getParameter(e.effect, 0));
+    savePanel("released", e.host, e.effect);
 }
 
-void caseCtrlClick() {
-    Editor editor;
-    CHECK(editor.open());
-    editor.effect->setParameter(editor.effect, 0, 0.9f);
-    idleFor(editor.effect, 100);
+TEST_F(Win32Editor, CtrlClickRestoresTheDefaultWithoutAnEditBracket) {
+    Editor& e = open();
+    e.effect->setParameter(e.effect, 0, 0.9f);
+    idleFor(e.effect, 100);
     requests.clear();
-    click(editor.effect, 831, 150, true);
-    CHECK(editor.effect->getParameter(editor.effect, 0) == 0.5f);
-    for (const Request& r : edits())
-        CHECK(r.opcode != audioMasterBeginEdit && r.opcode != audioMasterEndEdit);
-    savePanel("restored", editor.host, editor.effect);
+    click(e.effect, 831, 150, true);
+    EXPECT_EQ(e.effect->getParameter(e.effect, 0), 0.5f);
+    for (const Request& r : edits()) {
+        EXPECT_NE(r.opcode, audioMasterBeginEdit);
+        EXPECT_NE(r.opcode, audioMasterEndEdit);
+    }
+    savePanel("restored", e.host, e.effect);
 }
 
-void caseSwitches() {
-    Editor editor;
-    CHECK(editor.open());
+TEST_F(Win32Editor, EverySwitchZoneSetsItsValueInsideAnEditBracket) {
+    Editor& e = open();
     struct Zone {
         int x, y, index;
         float value;
@@ -409,135 +427,227 @@ void caseSwitches() {
                           {806, 60, 7, 1.0f}, {806, 47, 7, 0.0f}};
     for (const Zone& z : zones) {
         requests.clear();
-        click(editor.effect, z.x, z.y);
-        float now = editor.effect->getParameter(editor.effect, z.index);
-        if (now != z.value)
-            line("fail switches: click at %d,%d gave parameter %d = %g, not %g", z.x, z.y, z.index,
-                 now, z.value);
+        click(e.effect, z.x, z.y);
+        SCOPED_TRACE(testing::Message() << "click at " << z.x << "," << z.y);
+        EXPECT_EQ(e.effect->getParameter(e.effect, z.index), z.value);
         std::vector<Request> found = edits();
-        bool bracket = found.size() >= 3 && found.front().opcode == audioMasterBeginEdit &&
-                       found.front().index == z.index && found[1].opcode == audioMasterAutomate &&
-                       found[1].opt == z.value && found.back().opcode == audioMasterEndEdit;
-        if (!bracket) line("fail switches: click at %d,%d was not bracketed", z.x, z.y);
+        ASSERT_GE(found.size(), 3u);
+        EXPECT_EQ(found.front().opcode, audioMasterBeginEdit);
+        EXPECT_EQ(found.front().index, z.index);
+        EXPECT_EQ(found[1].opcode, audioMasterAutomate);
+        EXPECT_EQ(found[1].opt, z.value);
+        EXPECT_EQ(found.back().opcode, audioMasterEndEdit);
     }
-    // the last lamp state of each switch on the screen
-    editor.effect->setParameter(editor.effect, 5, 1.0f);
-    editor.effect->setParameter(editor.effect, 6, 0.5f);
-    editor.effect->setParameter(editor.effect, 7, 1.0f);
-    idleFor(editor.effect, 100);
-    savePanel("lamps", editor.host, editor.effect);
+    e.effect->setParameter(e.effect, 5, 1.0f);
+    e.effect->setParameter(e.effect, 6, 0.5f);
+    e.effect->setParameter(e.effect, 7, 1.0f);
+    idleFor(e.effect, 100);
+    savePanel("lamps", e.host, e.effect);
 }
 
-void caseKeys() {
-    Editor editor;
-    CHECK(editor.open());
-    editor.effect->setParameter(editor.effect, 0, 0.5f);
-    CHECK(dispatch(editor.effect, effEditKeyDown, 0, VKEY_UP) == 1);
-    CHECK(nearlyEqual(editor.effect->getParameter(editor.effect, 0), 0.6f));
-    CHECK(dispatch(editor.effect, effEditKeyDown, 0, VKEY_DOWN, nullptr, 1.0f) == 1);
-    CHECK(nearlyEqual(editor.effect->getParameter(editor.effect, 0), 0.59f));
-    idleFor(editor.effect, 100);
-    savePanel("stepped", editor.host, editor.effect);
+TEST_F(Win32Editor, ArrowKeysFromTheHostStepTheSlider) {
+    Editor& e = open();
+    e.effect->setParameter(e.effect, 0, 0.5f);
+    EXPECT_EQ(dispatch(e.effect, effEditKeyDown, 0, VKEY_UP), 1);
+    EXPECT_NEAR(e.effect->getParameter(e.effect, 0), 0.6f, 1e-6f);
+    EXPECT_EQ(dispatch(e.effect, effEditKeyDown, 0, VKEY_DOWN, nullptr, 1.0f), 1);
+    EXPECT_NEAR(e.effect->getParameter(e.effect, 0), 0.59f, 1e-6f);
+    idleFor(e.effect, 100);
+    savePanel("stepped", e.host, e.effect);
 }
 
-void caseOpenClose() {
-    Editor editor;
-    CHECK(editor.open());
-    dispatch(editor.effect, effEditClose);
+TEST_F(Win32Editor, AHundredOpensAndClosesLeaveNoWindowAndNoObjectBehind) {
+    Editor& e = open();
+    dispatch(e.effect, effEditClose);
     pump();
     int gdi = gdiObjects();
     int user = userObjects();
-    value("gdi.before", gdi);
-    value("user.before", user);
+    EXPECT_GT(gdi, 0);
     for (int i = 0; i < 100; i++) {
-        if (dispatch(editor.effect, effEditOpen, 0, 0, editor.host) != 1) {
-            line("fail openclose: open %d answered 0", i);
-            break;
-        }
-        dispatch(editor.effect, effEditIdle);
+        ASSERT_EQ(dispatch(e.effect, effEditOpen, 0, 0, e.host), 1) << i;
+        dispatch(e.effect, effEditIdle);
         pump();
-        dispatch(editor.effect, effEditIdle);
-        dispatch(editor.effect, effEditClose);
+        dispatch(e.effect, effEditIdle);
+        dispatch(e.effect, effEditClose);
     }
     pump();
-    value("gdi.after", gdiObjects());
-    value("user.after", userObjects());
-    CHECK(gdiObjects() <= gdi);
-    CHECK(userObjects() <= user);
-    CHECK(childCount(editor.host) == 0);
-    CHECK(!classRegistered(module));
+    EXPECT_EQ(gdiObjects(), gdi);
+    EXPECT_EQ(userObjects(), user);
+    EXPECT_EQ(childCount(e.host), 0);
+    EXPECT_FALSE(classRegistered(module));
 }
 
-void caseTwoEditors() {
-    Editor first;
-    Editor second;
-    CHECK(first.open());
-    CHECK(second.open());
-    CHECK(classRegistered(module));
+TEST_F(Win32Editor, EditorsShareTheWindowClassAcrossInstancesAndThreads) {
+    Editor& first = open();
+    Editor& second = open();
+    EXPECT_TRUE(classRegistered(module));
     dispatch(first.effect, effEditClose);
-    CHECK(classRegistered(module));
-    CHECK(childCount(second.host) == 1);
+    EXPECT_TRUE(classRegistered(module));
+    EXPECT_EQ(childCount(second.host), 1);
     dispatch(second.effect, effEditClose);
-    CHECK(!classRegistered(module));
-}
+    EXPECT_FALSE(classRegistered(module));
 
-// Editors opened and closed on two threads at once share the class safely.
-void caseThreads() {
-    struct Work {
-        HWND host;
-        AEffect* effect;
-        int failures = 0;
-    };
-    auto run = [](void* p) -> DWORD {
-        auto* w = static_cast<Work*>(p);
-        w->host = makeHostWindow();
-        for (int i = 0; i < 40; i++) {
-            if (dispatch(w->effect, effEditOpen, 0, 0, w->host) != 1 || childCount(w->host) != 1)
-                w->failures++;
-            dispatch(w->effect, effEditIdle);
-            pump();
-            dispatch(w->effect, effEditClose);
-            if (childCount(w->host) != 0) w->failures++;
-        }
-        DestroyWindow(w->host);
-        return 0;
-    };
-    Work a{nullptr, createEffect()};
-    Work b{nullptr, createEffect()};
-    HANDLE threads[2] = {CreateThread(nullptr, 0, run, &a, 0, nullptr),
-                         CreateThread(nullptr, 0, run, &b, 0, nullptr)};
+    // editors opened and closed on two threads at once
+    int failures[2] = {0, 0};
+    std::function<void()> work[2];
+    HANDLE threads[2];
+    for (int t = 0; t < 2; t++) {
+        AEffect* effect = add().effect;
+        work[t] = [effect, &failures, t] {
+            HWND host = makeHostWindow();
+            for (int i = 0; i < 40; i++) {
+                if (dispatch(effect, effEditOpen, 0, 0, host) != 1 || childCount(host) != 1)
+                    failures[t]++;
+                dispatch(effect, effEditIdle);
+                pump();
+                dispatch(effect, effEditClose);
+                if (childCount(host) != 0) failures[t]++;
+            }
+            DestroyWindow(host);
+        };
+        threads[t] = startThread(work[t]);
+    }
     WaitForMultipleObjects(2, threads, TRUE, 60000);
     CloseHandle(threads[0]);
     CloseHandle(threads[1]);
-    CHECK(a.failures == 0);
-    CHECK(b.failures == 0);
-    CHECK(!classRegistered(module));
-    dispatch(a.effect, effClose);
-    dispatch(b.effect, effClose);
+    EXPECT_EQ(failures[0], 0);
+    EXPECT_EQ(failures[1], 0);
+    EXPECT_FALSE(classRegistered(module));
 }
 
-void caseParentDestroyed() {
-    Editor editor;
-    CHECK(editor.open());
-    DestroyWindow(editor.host);
-    editor.effect->setParameter(editor.effect, 0, 0.1f);
-    idleFor(editor.effect, 60);
-    CHECK(dispatch(editor.effect, effEditKeyDown, 0, VKEY_UP) != 0);
-    dispatch(editor.effect, effEditClose);
-    CHECK(!classRegistered(module));
+TEST_F(Win32Editor, ADestroyedParentOrAnEffectClosedUnderTheEditorEndItQuietly) {
+    Editor& e = open();
+    DestroyWindow(e.host);
+    e.effect->setParameter(e.effect, 0, 0.1f);
+    idleFor(e.effect, 60);
+    EXPECT_NE(dispatch(e.effect, effEditKeyDown, 0, VKEY_UP), 0);
+    dispatch(e.effect, effEditClose);
+    EXPECT_FALSE(classRegistered(module));
     // and the editor opens again in a new parent
-    editor.host = makeHostWindow();
-    CHECK(editor.open());
-    CHECK(childCount(editor.host) == 1);
+    e.host = makeHostWindow();
+    EXPECT_EQ(dispatch(e.effect, effEditOpen, 0, 0, e.host), 1);
+    EXPECT_EQ(childCount(e.host), 1);
+
+    dispatch(e.effect, effClose);
+    e.effect = nullptr;
+    EXPECT_EQ(childCount(e.host), 0);
+    EXPECT_FALSE(classRegistered(module));
 }
 
-void caseEffectClosed() {
-    Editor editor;
-    CHECK(editor.open());
-    dispatch(editor.effect, effClose);
-    editor.effect = nullptr;
-    CHECK(childCount(editor.host) == 0);
-    CHECK(!classRegistered(module));
+// A host may close the editor or the effect on another thread than the one that opened it: the
+// window still goes with its own thread, the component library stays as that thread had it, and
+// nothing of the module is left to call once it is unloaded.
+TEST_F(Win32Editor, ACloseFromAnotherThreadLeavesNothingOfTheModuleBehind) {
+    for (int32_t opcode : {effEditClose, effClose}) {
+        SCOPED_TRACE(opcode);
+        Editor& e = open();
+        // this thread's component library, initialised in main: S_FALSE means "already"
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+        CoUninitialize();
+        // the closing thread has its own initialisation, which must stay as it was
+        HRESULT before = E_FAIL, after = E_FAIL;
+        std::function<void()> close = [&] {
+            before = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            dispatch(e.effect, opcode);
+            after = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            CoUninitialize();
+            CoUninitialize();
+        };
+        pumpUntilDone(startThread(close));
+        if (opcode == effClose) e.effect = nullptr;
+        EXPECT_EQ(before, S_OK);
+        EXPECT_EQ(after, S_FALSE);
+        EXPECT_EQ(childCount(e.host), 0);
+        EXPECT_FALSE(classRegistered(module));
+        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+        CoUninitialize();
+    }
+    for (Editor& e : editors) {
+        if (e.effect) dispatch(e.effect, effClose);
+        e.effect = nullptr;
+    }
+    ASSERT_TRUE(FreeLibrary(module));
+    module = nullptr;
+    ASSERT_EQ(GetModuleHandleA("Quorvane.dll"), nullptr);
+    // the hosts' windows repaint without a window procedure of the unloaded module
+    for (Editor& e : editors) {
+        InvalidateRect(e.host, nullptr, TRUE);
+        UpdateWindow(e.host);
+    }
+    idleFor(nullptr, 100);
+}
+
+// When the window's thread does not answer in time (here it waits for the closing thread), the
+// window gets the system's procedure back and closes when its thread pumps again.
+TEST_F(Win32Editor, ACloseFromAnotherThreadThatGetsNoAnswerStillLeavesNothingBehind) {
+    Editor& e = open();
+    std::function<void()> close = [&e] { dispatch(e.effect, effClose); };
+    HANDLE thread = startThread(close);
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    e.effect = nullptr;
+    idleFor(nullptr, 100);
+    EXPECT_EQ(childCount(e.host), 0);
+    HMODULE unloaded = module;
+    module = nullptr;
+    ASSERT_TRUE(FreeLibrary(unloaded));
+    EXPECT_FALSE(classRegistered(unloaded));
+    InvalidateRect(e.host, nullptr, TRUE);
+    UpdateWindow(e.host);
+    idleFor(nullptr, 100);
+}
+
+// The host's own loop must still see the quit it posted before an editor idle.
+TEST_F(Win32Editor, AnEditorIdleLeavesTheHostsQuitMessageInTheQueue) {
+    Editor& e = open();
+    InvalidateRect(GetWindow(e.host, GW_CHILD), nullptr, FALSE);
+    PostQuitMessage(7);
+    dispatch(e.effect, effEditIdle);
+    MSG message{};
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 7u);
+}
+
+// GDI objects alive when the editor's window got WM_DESTROY, counted by a hook on this thread.
+int gdiAtDestroy = -1;
+
+LRESULT CALLBACK watchDestroy(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    char name[16] = "";
+    if (code == HC_ACTION && sent->message == WM_DESTROY &&
+        GetClassNameA(sent->hwnd, name, sizeof(name)) && std::strncmp(name, "Plugin", 6) == 0)
+        gdiAtDestroy = gdiObjects();
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The host closes the editor from its idle while the user drags: the click's drawing context
+// goes back before the window goes, and nothing the editor drew with is left.
+TEST_F(Win32Editor, ACloseFromTheHostsIdleDuringADragLetsTheClicksContextGoFirst) {
+    // a first drag makes what the process keeps for later ones
+    Editor& e = open();
+    gesture(e.effect, [] { dragUp(); });
+    dispatch(e.effect, effEditClose);
+    pump();
+    int gdi = gdiObjects();
+    ASSERT_EQ(dispatch(e.effect, effEditOpen, 0, 0, e.host), 1);
+    idleFor(e.effect, 250);
+    requests.clear();
+    bool closed = false;
+    onHostIdle = [&](AEffect* effect) {
+        if (closed || edits().empty()) return;
+        closed = true;
+        dispatch(effect, effEditClose);
+    };
+    gdiAtDestroy = -1;
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, watchDestroy, nullptr, GetCurrentThreadId());
+    gesture(e.effect, [] { dragUp(); });
+    UnhookWindowsHookEx(hook);
+    ASSERT_TRUE(closed);
+    EXPECT_EQ(edits().front().opcode, audioMasterBeginEdit);
+    EXPECT_EQ(childCount(e.host), 0);
+    pump();
+    EXPECT_EQ(gdiAtDestroy, gdiObjects());
+    EXPECT_EQ(gdiObjects(), gdi);
 }
 
 // --- the back end on its own
@@ -555,8 +665,11 @@ public:
         if (type == win32::kDropText) texts.emplace_back(static_cast<const char*>(items[0]));
         for (int32_t i = 0; type == win32::kDropFiles && i < count; i++)
             texts.emplace_back(static_cast<const char*>(items[i]));
-        return false;
+        return take;
     }
+    void onDestroyed() override { destroyed = true; }
+    bool take = false;
+    bool destroyed = false;
     int drops = 0;
     int32_t count = -1;
     int32_t type = -1;
@@ -564,11 +677,75 @@ public:
     std::vector<std::string> texts;
 };
 
+// A window of the back end in a host window of its own.
+struct BackEndWindow {
+    HWND host = makeHostWindow();
+    Recorder recorder;
+    std::unique_ptr<platform::Window> window =
+        platform::createChildWindow(host, kWidth, kHeight, &recorder);
+    HWND handle() const { return static_cast<win32::Win32Window*>(window.get())->handle(); }
+    ~BackEndWindow() {
+        window.reset();
+        DestroyWindow(host);
+        pump();
+    }
+};
+
+// A drag stopped by the host destroying its window draws nothing more: the device lets the
+// window's context go with the window.
+TEST(Win32BackEnd, DrawingStopsWhenTheWindowIsDestroyed) {
+    BackEndWindow w;
+    ASSERT_TRUE(w.window);
+    pump();
+    int gdi = gdiObjects();
+    std::unique_ptr<platform::Device> device = w.window->openDevice();
+    ASSERT_TRUE(device);
+    device->setPen(0x0000FF, platform::PenStyle::kSolid);
+    device->setBrush(0x0000FF);
+    device->setFont({});
+    EXPECT_GT(gdiObjects(), gdi);
+    DestroyWindow(w.host);
+    EXPECT_TRUE(w.recorder.destroyed);
+    EXPECT_EQ(static_cast<win32::Win32Device*>(device.get())->dc(), nullptr);
+    EXPECT_EQ(gdiObjects(), gdi);
+    // a window in the same place shows nothing of what the device draws now
+    w.host = makeHostWindow();
+    idleFor(nullptr, 50);
+    device->setBrush(0x0000FF);
+    device->fillRect({-1, -1, kWidth, kHeight});
+    device->copyImage(*platform::loadBitmap(128), {0, 0, kWidth, kHeight}, {0, 0});
+    device.reset();
+    idleFor(nullptr, 50);
+    for (uint32_t pixel : grab(w.host))
+        ASSERT_EQ(pixel, 0u);
+    EXPECT_FALSE(w.window->openDevice());
+}
+
+// The repaint a drag lets run takes a paint, never the host's quit.
+TEST(Win32BackEnd, ThePendingRepaintOfADragLeavesTheHostsQuitMessageInTheQueue) {
+    BackEndWindow w;
+    ASSERT_TRUE(w.window);
+    pump();
+    InvalidateRect(w.handle(), nullptr, FALSE);
+    PostQuitMessage(9);
+    for (int i = 0; i < 3; i++)
+        platform::runOnePendingRepaint();
+    MSG message{};
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 9u);
+}
+
 // A data object that offers one block of one format.
 class Data final : public IDataObject {
 public:
-    Data(CLIPFORMAT format, HGLOBAL block) : format_(format), block_(block) {}
+    Data(CLIPFORMAT format, const void* data, size_t size) : format_(format) {
+        block_ = GlobalAlloc(GMEM_MOVEABLE, size);
+        std::memcpy(GlobalLock(block_), data, size);
+        GlobalUnlock(block_);
+    }
     ~Data() { GlobalFree(block_); }
+    Data(const Data&) = delete;
+    Data& operator=(const Data&) = delete;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
         if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDataObject)) {
             *out = this;
@@ -612,7 +789,7 @@ private:
     HGLOBAL block_;
 };
 
-// Drops when the left button goes up.
+// Drops when the left button goes up; remembers the last effect the target showed.
 class Source final : public IDropSource {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
@@ -629,25 +806,26 @@ public:
         if (escape) return DRAGDROP_S_CANCEL;
         return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
     }
-    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD effect) override {
+        shown = effect;
+        return DRAGDROP_S_USEDEFAULTCURSORS;
+    }
+    DWORD shown = 0xFF;
 };
 
-HGLOBAL block(const void* data, size_t size) {
-    HGLOBAL b = GlobalAlloc(GMEM_MOVEABLE, size);
-    std::memcpy(GlobalLock(b), data, size);
-    GlobalUnlock(b);
-    return b;
-}
-
 // A file list as the shell hands it over: DROPFILES, then the paths, then an empty one.
-HGLOBAL fileList(const std::vector<std::string>& paths) {
+std::vector<char> fileList(const std::vector<std::string>& paths) {
     std::vector<char> bytes(sizeof(DROPFILES));
-    auto* header = reinterpret_cast<DROPFILES*>(bytes.data());
-    header->pFiles = sizeof(DROPFILES);
+    reinterpret_cast<DROPFILES*>(bytes.data())->pFiles = sizeof(DROPFILES);
     for (const std::string& p : paths)
         bytes.insert(bytes.end(), p.c_str(), p.c_str() + p.size() + 1);
     bytes.push_back(0);
-    return block(bytes.data(), bytes.size());
+    return bytes;
+}
+
+Data files(const std::vector<std::string>& paths) {
+    std::vector<char> bytes = fileList(paths);
+    return Data(CF_HDROP, bytes.data(), bytes.size());
 }
 
 void writeFile(const std::string& path) {
@@ -673,92 +851,120 @@ bool makeShortcut(const std::string& link, const std::string& target) {
     return made;
 }
 
-// The long form of a path (a resolved shortcut comes back in its short form), or the path
-// itself when it has none.
+// The long form of a path (a resolved shortcut comes back in its short form).
 std::string longName(const std::string& path) {
     char buffer[MAX_PATH] = "";
     if (!GetLongPathNameA(path.c_str(), buffer, MAX_PATH)) return path;
     return buffer;
 }
 
-void caseDrop() {
-    HWND host = makeHostWindow();
-    Recorder recorder;
-    auto window = platform::createChildWindow(host, kWidth, kHeight, &recorder);
-    CHECK(window != nullptr);
-    if (!window) return;
-    HWND hwnd = static_cast<win32::Win32Window*>(window.get())->handle();
-    // the window is registered, and only once
-    CHECK(window->setDropEnabled(true));
-    {
-        auto* probe = new win32::UDropTarget(hwnd, &recorder);
-        probe->AddRef();
-        CHECK(RegisterDragDrop(hwnd, probe) == DRAGDROP_E_ALREADYREGISTERED);
-        probe->Release();
-    }
-
-    // a real drag from this program onto the window, the pointer moved by SendInput
-    {
-        const char words[] = "dragged";
-        Data dragged(CF_TEXT, block(words, sizeof(words)));
+// Real drags from this program onto the window, the pointer moved by SendInput: the target
+// shows a copy within what the source allows, never a move, and a drop nobody took is no copy.
+TEST(Win32BackEnd, ARealDragShowsACopyAndADropTellsWhetherTheDataWasTaken) {
+    BackEndWindow w;
+    ASSERT_TRUE(w.window);
+    ASSERT_TRUE(w.window->setDropEnabled(true));
+    struct Case {
+        DWORD allowed;
+        bool take;
+        DWORD shown, dropped;
+    };
+    const Case cases[] = {
+        {DROPEFFECT_COPY | DROPEFFECT_MOVE, true, DROPEFFECT_COPY, DROPEFFECT_COPY},
+        {DROPEFFECT_COPY, true, DROPEFFECT_COPY, DROPEFFECT_COPY},
+        {DROPEFFECT_COPY | DROPEFFECT_MOVE, false, DROPEFFECT_COPY, DROPEFFECT_NONE},
+        {DROPEFFECT_MOVE, true, DROPEFFECT_NONE, DROPEFFECT_NONE},
+    };
+    const char words[] = "dragged";
+    int drops = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "allowed " << c.allowed << " take " << c.take);
+        w.recorder.take = c.take;
+        Data dragged(CF_TEXT, words, sizeof(words));
         Source source;
         moveTo(600, 20);
         Sleep(150);
         pump();
         leftButton(true);
-        HANDLE user = CreateThread(
-            nullptr, 0,
-            [](void*) -> DWORD {
-                Sleep(200);
-                for (int x = 600; x >= 400; x -= 20) {
-                    moveTo(x, 60);
-                    Sleep(30);
-                }
-                Sleep(150);
-                leftButton(false);
-                return 0;
-            },
-            nullptr, 0, nullptr);
-        DWORD effect = 0;
-        HRESULT result = DoDragDrop(&dragged, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
-        WaitForSingleObject(user, 5000);
-        CloseHandle(user);
-        value("dodragdrop", double(result));
-        CHECK(result == DRAGDROP_S_DROP);
-        CHECK(recorder.drops == 1 && recorder.type == win32::kDropText &&
-              recorder.count == int32_t(sizeof(words)));
-        CHECK(recorder.texts.size() == 1 && recorder.texts[0] == words);
-        CHECK(recorder.where.x == 400 && recorder.where.y == 60);
-        recorder.drops = 0;
+        std::function<void()> user = [] {
+            Sleep(200);
+            for (int x = 600; x >= 400; x -= 20) {
+                moveTo(x, 60);
+                Sleep(30);
+            }
+            Sleep(150);
+            leftButton(false);
+        };
+        HANDLE thread = startThread(user);
+        DWORD effect = 0xFF;
+        HRESULT result = DoDragDrop(&dragged, &source, c.allowed, &effect);
+        WaitForSingleObject(thread, 5000);
+        CloseHandle(thread);
+        EXPECT_EQ(source.shown & 7, c.shown);
+        // a drop the target showed nothing for is no drop
+        if (c.shown == DROPEFFECT_NONE) continue;
+        EXPECT_EQ(result, DRAGDROP_S_DROP);
+        EXPECT_EQ(effect, c.dropped);
+        EXPECT_EQ(w.recorder.drops, ++drops);
+        EXPECT_EQ(w.recorder.type, win32::kDropText);
+        EXPECT_EQ(w.recorder.count, int32_t(sizeof(words)));
+        ASSERT_EQ(w.recorder.texts.size(), 1u);
+        EXPECT_EQ(w.recorder.texts[0], words);
+        EXPECT_EQ(w.recorder.where.x, 400);
+        EXPECT_EQ(w.recorder.where.y, 60);
     }
+}
 
-    auto* target = new win32::UDropTarget(hwnd, &recorder);
+TEST(Win32BackEnd, TextAndFileDropsReachTheWindowWithItemsCountAndType) {
+    BackEndWindow w;
+    ASSERT_TRUE(w.window);
+    // the window is registered, and only once
+    ASSERT_TRUE(w.window->setDropEnabled(true));
+    auto* probe = new win32::UDropTarget(w.handle(), &w.recorder);
+    probe->AddRef();
+    EXPECT_EQ(RegisterDragDrop(w.handle(), probe), DRAGDROP_E_ALREADYREGISTERED);
+    probe->Release();
+
+    auto* target = new win32::UDropTarget(w.handle(), &w.recorder);
     target->AddRef();
     SetCursorPos(kLeft + 120, kTop + 33);
     POINTL point{kLeft + 120, kTop + 33};
 
-    // effects: none for other data, copy with Ctrl, move otherwise
+    // effects: none for other data, else a copy within the allowed ones, Ctrl or not
     const char text[] = "dropped words";
-    Data textData(CF_TEXT, block(text, sizeof(text)));
-    Data bitmapData(CF_BITMAP, block(text, sizeof(text)));
-    DWORD effect = 0xFF;
-    CHECK(target->DragEnter(&bitmapData, 0, point, &effect) == S_OK && effect == DROPEFFECT_NONE);
-    effect = 0xFF;
-    CHECK(target->DragOver(MK_CONTROL, point, &effect) == S_OK && effect == DROPEFFECT_NONE);
-    CHECK(target->DragEnter(&textData, MK_CONTROL, point, &effect) == S_OK &&
-          effect == DROPEFFECT_COPY);
-    CHECK(target->DragOver(MK_LBUTTON, point, &effect) == S_OK && effect == DROPEFFECT_MOVE);
-    CHECK(target->DragOver(MK_LBUTTON | MK_CONTROL, point, &effect) == S_OK &&
-          effect == DROPEFFECT_COPY);
-    CHECK(target->DragLeave() == S_OK);
+    Data textData(CF_TEXT, text, sizeof(text));
+    Data bitmapData(CF_BITMAP, text, sizeof(text));
+    struct Effect {
+        Data* data;
+        DWORD keys, allowed, shown;
+    };
+    const Effect effects[] = {
+        {&bitmapData, 0, DROPEFFECT_COPY, DROPEFFECT_NONE},
+        {&textData, 0, DROPEFFECT_COPY | DROPEFFECT_MOVE, DROPEFFECT_COPY},
+        {&textData, MK_CONTROL, DROPEFFECT_COPY, DROPEFFECT_COPY},
+        {&textData, 0, DROPEFFECT_MOVE | DROPEFFECT_LINK, DROPEFFECT_NONE},
+    };
+    for (const Effect& e : effects) {
+        DWORD effect = e.allowed;
+        EXPECT_EQ(target->DragEnter(e.data, e.keys, point, &effect), S_OK);
+        EXPECT_EQ(effect, e.shown);
+        effect = e.allowed;
+        EXPECT_EQ(target->DragOver(e.keys | MK_LBUTTON, point, &effect), S_OK);
+        EXPECT_EQ(effect, e.shown);
+    }
+    EXPECT_EQ(target->DragLeave(), S_OK);
 
     // text: one item, the block's size, at the pointer
-    CHECK(target->Drop(&textData, 0, point, &effect) == S_OK);
-    CHECK(recorder.drops == 1);
-    CHECK(recorder.type == win32::kDropText);
-    CHECK(recorder.count == int32_t(sizeof(text)));
-    CHECK(recorder.texts.size() == 1 && recorder.texts[0] == text);
-    CHECK(recorder.where.x == 120 && recorder.where.y == 33);
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(target->Drop(&textData, 0, point, &effect), S_OK);
+    EXPECT_EQ(effect, DWORD(DROPEFFECT_NONE));
+    EXPECT_EQ(w.recorder.drops, 1);
+    EXPECT_EQ(w.recorder.type, win32::kDropText);
+    EXPECT_EQ(w.recorder.count, int32_t(sizeof(text)));
+    ASSERT_EQ(w.recorder.texts.size(), 1u);
+    EXPECT_EQ(w.recorder.texts[0], text);
+    EXPECT_EQ(w.recorder.where.x, 120);
+    EXPECT_EQ(w.recorder.where.y, 33);
 
     // files: shortcuts resolved in any case, ".lnk.txt" left alone, too long paths left out
     char temp[MAX_PATH];
@@ -771,61 +977,70 @@ void caseDrop() {
     std::string broken = dir + "\\broken.lnk"; // not a shortcut inside
     for (const std::string& f : {plain, target1, target2, notLink, broken})
         writeFile(f);
-    CHECK(makeShortcut(link1, target1));
-    CHECK(makeShortcut(link2, target2));
+    ASSERT_TRUE(makeShortcut(link1, target1));
+    ASSERT_TRUE(makeShortcut(link2, target2));
     std::string longPath = dir + "\\" + std::string(1100, 'x') + ".wav";
     std::string justFits = "C:\\" + std::string(1016, 'y') + ".wav"; // 1023 bytes
-    Data files(CF_HDROP, fileList({plain, link1, longPath, link2, notLink, broken, justFits}));
+    Data list = files({plain, link1, longPath, link2, notLink, broken, justFits});
     SetCursorPos(kLeft + 7, kTop + 190);
-    CHECK(target->DragEnter(&files, 0, point, &effect) == S_OK && effect == DROPEFFECT_MOVE);
-    CHECK(target->Drop(&files, 0, point, &effect) == S_OK);
-    CHECK(recorder.drops == 2);
-    CHECK(recorder.type == win32::kDropFiles);
-    CHECK(recorder.count == 6);
+    w.recorder.take = true;
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    EXPECT_EQ(target->DragEnter(&list, 0, point, &effect), S_OK);
+    EXPECT_EQ(effect, DWORD(DROPEFFECT_COPY));
+    EXPECT_EQ(target->Drop(&list, 0, point, &effect), S_OK);
+    EXPECT_EQ(effect, DWORD(DROPEFFECT_COPY));
+    EXPECT_EQ(w.recorder.drops, 2);
+    EXPECT_EQ(w.recorder.type, win32::kDropFiles);
+    EXPECT_EQ(w.recorder.count, 6);
     const std::vector<std::string> expected = {plain, target1, target2, notLink, broken, justFits};
-    CHECK(recorder.texts.size() == expected.size());
-    for (size_t i = 0; i < expected.size() && i < recorder.texts.size(); i++) {
-        if (longName(recorder.texts[i]) != longName(expected[i]))
-            line("fail drop: file %d is %s", int(i), recorder.texts[i].c_str());
-    }
-    for (size_t i = 0; i < recorder.texts.size(); i++)
-        line("value drop file%d %s", int(i),
-             recorder.texts[i].size() < 200 ? recorder.texts[i].c_str() : "(long)");
-    CHECK(recorder.where.x == 7 && recorder.where.y == 190);
+    ASSERT_EQ(w.recorder.texts.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); i++)
+        EXPECT_EQ(longName(w.recorder.texts[i]), longName(expected[i])) << i;
+    EXPECT_EQ(w.recorder.where.x, 7);
+    EXPECT_EQ(w.recorder.where.y, 190);
 
     // a list of nothing but unreadable paths is handed over empty
-    Data longOnly(CF_HDROP, fileList({longPath}));
-    CHECK(target->Drop(&longOnly, 0, point, &effect) == S_OK);
-    CHECK(recorder.drops == 3 && recorder.count == 0);
+    Data longOnly = files({longPath});
+    EXPECT_EQ(target->Drop(&longOnly, 0, point, &effect), S_OK);
+    EXPECT_EQ(w.recorder.drops, 3);
+    EXPECT_EQ(w.recorder.count, 0);
 
     // after revoking, nothing reaches the window and the slot is free again
-    CHECK(window->setDropEnabled(false));
+    EXPECT_TRUE(w.window->setDropEnabled(false));
     target->detach();
-    CHECK(target->Drop(&textData, 0, point, &effect) == S_OK);
-    CHECK(recorder.drops == 3);
+    effect = DROPEFFECT_COPY;
+    EXPECT_EQ(target->Drop(&textData, 0, point, &effect), S_OK);
+    EXPECT_EQ(effect, DWORD(DROPEFFECT_NONE));
+    EXPECT_EQ(w.recorder.drops, 3);
     target->Release();
-    auto* again = new win32::UDropTarget(hwnd, &recorder);
-    CHECK(RegisterDragDrop(hwnd, again) == S_OK);
-    RevokeDragDrop(hwnd);
-    window.reset();
-    DestroyWindow(host);
+    auto* again = new win32::UDropTarget(w.handle(), &w.recorder);
+    EXPECT_EQ(RegisterDragDrop(w.handle(), again), S_OK);
+    RevokeDragDrop(w.handle());
 }
 
-// The scene through GDI, with TransparentBlt and with the mask method, written for the Linux
-// side to compare with the raster engine.
-std::vector<uint32_t> offscreenPixels(win32::Win32Offscreen& surface) {
-    int w = surface.width(), h = surface.height();
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<uint32_t> pixels(size_t(w) * h);
-    HBITMAP bitmap = static_cast<HBITMAP>(GetCurrentObject(surface.sourceDC(), OBJ_BITMAP));
-    GetDIBits(surface.sourceDC(), bitmap, 0, UINT(h), pixels.data(), &info, DIB_RGB_COLORS);
-    for (uint32_t& p : pixels)
-        p &= 0xFFFFFF;
-    return pixels;
+// The editor loads the image library from the system folder, not a file of that name planted in
+// the host program's folder (the first place a bare name is looked for).
+TEST_F(Win32Editor, TheImageLibraryComesFromTheSystemFolder) {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, std::strrchr(path, '\\'));
+    std::string planted = folder + "\\msimg32.dll";
+    ASSERT_TRUE(CopyFileA((folder + "\\plant\\msimg32.dll").c_str(), planted.c_str(), FALSE));
+    ASSERT_EQ(GetModuleHandleA("msimg32.dll"), nullptr);
+    Editor& e = open();
+    HMODULE library = GetModuleHandleA("msimg32.dll");
+    ASSERT_NE(library, nullptr);
+    char loaded[MAX_PATH] = "", system[MAX_PATH] = "";
+    GetModuleFileNameA(library, loaded, MAX_PATH);
+    GetSystemDirectoryA(system, MAX_PATH);
+    dispatch(e.effect, effEditClose);
+    DeleteFileA(planted.c_str());
+    EXPECT_EQ(lstrcmpiA((std::string(system) + "\\msimg32.dll").c_str(), loaded), 0) << loaded;
 }
 
-std::vector<uint32_t> drawSceneOnce() {
+// The scene through GDI on an offscreen, written for the Linux side to compare with the raster
+// engine.
+std::vector<uint32_t> drawScene() {
     auto surface =
         win32::Win32Offscreen::create(nullptr, win32test::kSceneWidth, win32test::kSceneHeight);
     auto handle = win32::loadResourceBitmap(129);
@@ -835,75 +1050,71 @@ std::vector<uint32_t> drawSceneOnce() {
     d.setBrush(0xC0C0C0);
     d.fillRect({-1, -1, win32test::kSceneWidth, win32test::kSceneHeight});
     win32test::drawScene(d, *handle, *lamp);
-    return offscreenPixels(*surface);
+    return pixelsOf(*surface);
 }
 
-void caseScene() {
-    // an open window loads the image library; both ways of keying must then agree
-    HWND host = makeHostWindow();
-    Recorder recorder;
-    auto window = platform::createChildWindow(host, 10, 10, &recorder);
-    CHECK(win32::transparentBlt() != nullptr);
-    std::vector<uint32_t> keyed = drawSceneOnce();
-    win32::forceMaskMethod(true);
-    std::vector<uint32_t> masked = drawSceneOnce();
-    win32::forceMaskMethod(false);
-    CHECK(!keyed.empty());
-    CHECK(keyed == masked);
-    save("scene", keyed, win32test::kSceneWidth, win32test::kSceneHeight);
-    save("scene-masked", masked, win32test::kSceneWidth, win32test::kSceneHeight);
-    // the resources have the sizes of the table
+// Where msimg32 has no TransparentBlt, the mask method keys the same pixels.
+TEST(Win32BackEnd, TheMaskMethodKeysTheSamePixelsAsTransparentBlt) {
+    BackEndWindow w;
+    ASSERT_NE(win32::transparentBlt(), nullptr);
+    struct Copy {
+        int32_t bitmap;
+        platform::Rect dst;
+        platform::Point src;
+    };
+    const Copy copies[] = {{129, {2, 2, 18, 72}, {0, 0}},
+                           {130, {20, 2, 34, 14}, {0, 0}},
+                           {130, {20, 20, 34, 26}, {0, 6}}};
+    for (const Copy& c : copies) {
+        auto bitmap = win32::loadResourceBitmap(c.bitmap);
+        auto keyed = win32::Win32Offscreen::create(nullptr, 40, 80);
+        auto masked = win32::Win32Offscreen::create(nullptr, 40, 80);
+        ASSERT_TRUE(bitmap && keyed && masked);
+        for (auto* surface : {keyed.get(), masked.get()}) {
+            surface->device().setBrush(0x204060);
+            surface->device().fillRect({-1, -1, 40, 80});
+        }
+        keyed->device().copyImageKeyed(*bitmap, c.dst, c.src, 0xFFFFFF);
+        win32::maskedCopy(masked->sourceDC(), c.dst.left, c.dst.top, c.dst.right - c.dst.left,
+                          c.dst.bottom - c.dst.top, bitmap->sourceDC(), c.src.x, c.src.y,
+                          RGB(255, 255, 255));
+        EXPECT_EQ(pixelsOf(*keyed), pixelsOf(*masked)) << c.bitmap;
+    }
+}
+
+TEST(Win32BackEnd, DrawsTheSceneAndLoadsTheBitmapsOfTheTable) {
+    // an open window loads the image library
+    BackEndWindow w;
+    ASSERT_NE(win32::transparentBlt(), nullptr);
+    std::vector<uint32_t> scene = drawScene();
+    ASSERT_FALSE(scene.empty());
+    save("scene", scene, win32test::kSceneWidth, win32test::kSceneHeight);
     const int sizes[][3] = {{128, 900, 202}, {129, 16, 70},  {130, 14, 12}, {131, 604, 27},
                             {132, 604, 27},  {133, 31, 135}, {134, 27, 56}};
     for (const auto& s : sizes) {
         auto bitmap = platform::loadBitmap(s[0]);
-        if (!bitmap || bitmap->width() != s[1] || bitmap->height() != s[2])
-            line("fail scene: bitmap %d is missing or has the wrong size", s[0]);
+        ASSERT_TRUE(bitmap) << s[0];
+        EXPECT_EQ(bitmap->width(), s[1]);
+        EXPECT_EQ(bitmap->height(), s[2]);
     }
-    CHECK(platform::loadBitmap(135) == nullptr);
-    CHECK(platform::loadBitmap(0x10000 + 130) != nullptr);
-    window.reset();
-    DestroyWindow(host);
-}
-
-void run(const char* name, void (*test)()) {
-    currentCase = name;
-    line("case %s", name);
-    test();
-    line("end %s", name);
+    EXPECT_EQ(platform::loadBitmap(135), nullptr);
+    EXPECT_NE(platform::loadBitmap(0x10000 + 130), nullptr);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
     if (argc < 3) {
-        fprintf(stderr, "usage: win32_editor_host MODULE.dll OUTPUT-DIRECTORY\n");
+        std::fprintf(stderr, "usage: win32_editor_host MODULE.dll OUTPUT-DIRECTORY\n");
         return 2;
     }
     // the back end is linked in: its window class and bitmaps belong to this program
     win32::setModuleInstance(GetModuleHandleA(nullptr));
+    modulePath = argv[1];
     outputDir = argv[2];
-    report = fopen((outputDir + "\\report.txt").c_str(), "w");
-    if (!report) return 3;
     OleInitialize(nullptr);
-    module = LoadLibraryA(argv[1]);
-    line("module %s", module ? "loaded" : "missing");
-    if (module) {
-        run("panel", casePanel);
-        run("drag", caseDrag);
-        run("ctrlclick", caseCtrlClick);
-        run("switches", caseSwitches);
-        run("keys", caseKeys);
-        run("openclose", caseOpenClose);
-        run("twoeditors", caseTwoEditors);
-        run("threads", caseThreads);
-        run("parentdestroyed", caseParentDestroyed);
-        run("effectclosed", caseEffectClosed);
-    }
-    run("drop", caseDrop);
-    run("scene", caseScene);
-    line("done");
-    fclose(report);
+    int result = RUN_ALL_TESTS();
     OleUninitialize();
-    return 0;
+    return result;
 }

@@ -7,7 +7,7 @@
 #include <shobjidl.h>
 #include <vector>
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
 
 namespace {
 
@@ -21,6 +21,11 @@ void release(STGMEDIUM& medium) {
         medium.pUnkForRelease->Release();
     else if (medium.hGlobal)
         GlobalFree(medium.hGlobal);
+}
+
+// A copy when the source allows it, otherwise nothing.
+DWORD copyWithin(DWORD allowed) {
+    return (allowed & DROPEFFECT_COPY) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
 }
 
 bool endsInLnk(const char* path) {
@@ -67,12 +72,9 @@ HRESULT STDMETHODCALLTYPE UDropTarget::DragEnter(IDataObject* data, DWORD keys, 
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE UDropTarget::DragOver(DWORD keys, POINTL, DWORD* effect) {
+HRESULT STDMETHODCALLTYPE UDropTarget::DragOver(DWORD, POINTL, DWORD* effect) {
     if (!effect) return E_INVALIDARG;
-    if (!accept_)
-        *effect = DROPEFFECT_NONE;
-    else
-        *effect = (keys & MK_CONTROL) ? DROPEFFECT_COPY : DROPEFFECT_MOVE;
+    *effect = accept_ ? copyWithin(*effect) : DROPEFFECT_NONE;
     return S_OK;
 }
 
@@ -80,9 +82,11 @@ HRESULT STDMETHODCALLTYPE UDropTarget::DragLeave() {
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE UDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD*) {
+HRESULT STDMETHODCALLTYPE UDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
     // the owner may close the window while it handles the drop
     AddRef();
+    DWORD allowed = effect ? *effect : DROPEFFECT_NONE;
+    taken_ = false;
     if (data && events_) {
         FORMATETC text = format(CF_TEXT);
         FORMATETC files = format(CF_HDROP);
@@ -95,6 +99,8 @@ HRESULT STDMETHODCALLTYPE UDropTarget::Drop(IDataObject* data, DWORD, POINTL, DW
             release(medium);
         }
     }
+    // the source deletes moved data: only a copy, and only of data that was taken
+    if (effect) *effect = taken_ ? copyWithin(allowed) : DROPEFFECT_NONE;
     DragLeave();
     Release();
     return S_OK;
@@ -119,7 +125,7 @@ void UDropTarget::dropText(HGLOBAL block) {
     if (text && size) {
         void* items[] = {text};
         int32_t count = size > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(size);
-        events_->onDrop(items, count, kDropText, location());
+        taken_ = events_->onDrop(items, count, kDropText, location());
     }
     if (text) GlobalUnlock(block);
 }
@@ -139,8 +145,8 @@ void UDropTarget::dropFiles(HDROP list) {
             resolveShortcut(path.get());
             paths.push_back(path.release());
         }
-        events_->onDrop(reinterpret_cast<void**>(paths.data()), int32_t(paths.size()), kDropFiles,
-                        location());
+        taken_ = events_->onDrop(reinterpret_cast<void**>(paths.data()), int32_t(paths.size()),
+                                 kDropFiles, location());
     } catch (...) {
     }
     for (char* path : paths)
@@ -172,4 +178,4 @@ bool resolveShortcut(char* path) {
     return resolved;
 }
 
-} // namespace quorvane::platform::win32
+} // namespace quorvane::win32

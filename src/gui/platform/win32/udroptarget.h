@@ -5,8 +5,9 @@
 #include "gui/platform/platform.h"
 
 #include <ole2.h>
+#include <shellapi.h>
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
 
 // Drop types handed to onDrop.
 inline constexpr int32_t kDropFiles = 0;
@@ -26,10 +27,12 @@ public:
     // Accepts data that offers text or a file list; then answers as DragOver.
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keys, POINTL point,
                                         DWORD* effect) override;
-    // Copy while Ctrl is held, move otherwise, none for data that was not accepted.
+    // Copy when the source allows it, none otherwise and for data that was not accepted. Never
+    // move: the source would delete what it moved.
     HRESULT STDMETHODCALLTYPE DragOver(DWORD keys, POINTL point, DWORD* effect) override;
     HRESULT STDMETHODCALLTYPE DragLeave() override;
     // Text as one item of its block's size, or the list's paths; at the pointer's position.
+    // The effect is a copy (within the allowed ones) when the window took the data, else none.
     HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keys, POINTL point,
                                    DWORD* effect) override;
 
@@ -44,6 +47,7 @@ private:
 
     LONG references_ = 0;
     bool accept_ = false;
+    bool taken_ = false;
     HWND window_;
     platform::WindowEvents* events_;
 };
@@ -53,4 +57,4 @@ private:
 // resolved leaves the path as it was.
 bool resolveShortcut(char* path);
 
-} // namespace quorvane::platform::win32
+} // namespace quorvane::win32

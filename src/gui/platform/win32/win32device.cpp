@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
 
 namespace {
 
@@ -50,6 +50,10 @@ Win32Device::Win32Device(HDC dc, HWND owner) : dc_(dc), owner_(owner) {
 }
 
 Win32Device::~Win32Device() {
+    release();
+}
+
+void Win32Device::release() {
     if (!dc_) return;
     // put back what was selected, then free what this device made
     if (oldPen_) SelectObject(dc_, oldPen_);
@@ -59,6 +63,8 @@ Win32Device::~Win32Device() {
     if (brush_) DeleteObject(brush_);
     if (font_) DeleteObject(font_);
     if (owner_) ReleaseDC(owner_, dc_);
+    dc_ = nullptr;
+    pen_ = brush_ = font_ = nullptr;
 }
 
 void Win32Device::replace(HGDIOBJ& mine, HGDIOBJ made) {
@@ -166,13 +172,14 @@ void Win32Device::copyImageKeyed(const platform::Image& image, const platform::R
     if (TransparentBltFn keyed = transparentBlt())
         keyed(dc_, c.x, c.y, c.w, c.h, source->sourceDC(), c.sx, c.sy, c.w, c.h, colourRef(key));
     else
-        maskedCopy(source->sourceDC(), c.x, c.y, c.w, c.h, c.sx, c.sy, colourRef(key));
+        maskedCopy(dc_, c.x, c.y, c.w, c.h, source->sourceDC(), c.sx, c.sy, colourRef(key));
 }
 
-void Win32Device::maskedCopy(HDC source, int x, int y, int w, int h, int sx, int sy, COLORREF key) {
+void maskedCopy(HDC destination, int x, int y, int w, int h, HDC source, int sx, int sy,
+                COLORREF key) {
     // mask: 1 where the source has the key colour, 0 elsewhere
     HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
-    HDC maskDC = CreateCompatibleDC(dc_);
+    HDC maskDC = CreateCompatibleDC(destination);
     if (!mask || !maskDC) {
         if (maskDC) DeleteDC(maskDC);
         if (mask) DeleteObject(mask);
@@ -184,17 +191,17 @@ void Win32Device::maskedCopy(HDC source, int x, int y, int w, int h, int sx, int
     SetBkColor(source, sourceBack);
 
     // combine: (destination ^ source) & mask ^ source keeps the destination under the key
-    COLORREF back = SetBkColor(dc_, RGB(255, 255, 255));
-    COLORREF text = SetTextColor(dc_, RGB(0, 0, 0));
-    BitBlt(dc_, x, y, w, h, source, sx, sy, SRCINVERT);
-    BitBlt(dc_, x, y, w, h, maskDC, 0, 0, SRCAND);
-    BitBlt(dc_, x, y, w, h, source, sx, sy, SRCINVERT);
-    SetBkColor(dc_, back);
-    SetTextColor(dc_, text);
+    COLORREF back = SetBkColor(destination, RGB(255, 255, 255));
+    COLORREF text = SetTextColor(destination, RGB(0, 0, 0));
+    BitBlt(destination, x, y, w, h, source, sx, sy, SRCINVERT);
+    BitBlt(destination, x, y, w, h, maskDC, 0, 0, SRCAND);
+    BitBlt(destination, x, y, w, h, source, sx, sy, SRCINVERT);
+    SetBkColor(destination, back);
+    SetTextColor(destination, text);
 
     SelectObject(maskDC, oldMask);
     DeleteDC(maskDC);
     DeleteObject(mask);
 }
 
-} // namespace quorvane::platform::win32
+} // namespace quorvane::win32

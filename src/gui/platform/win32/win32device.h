@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
 
 // A picture a device can copy from: a bitmap selected into a memory device context.
 class Win32Source {
@@ -45,9 +45,13 @@ public:
 
     HDC dc() const { return dc_; }
 
+protected:
+    // Restores the context's objects, frees this device's own and gives a context got from the
+    // owner back; later drawing does nothing.
+    void release();
+
 private:
     void replace(HGDIOBJ& mine, HGDIOBJ made);
-    void maskedCopy(HDC source, int x, int y, int w, int h, int sx, int sy, COLORREF key);
 
     HDC dc_;
     HWND owner_;
@@ -59,4 +63,10 @@ private:
     HGDIOBJ oldFont_ = nullptr;
 };
 
-} // namespace quorvane::platform::win32
+// The keyed copy without msimg32: copies the w x h area at (sx, sy) of source to (x, y) of
+// destination, leaving the destination where the source has the key colour; the same pixels as
+// TransparentBlt.
+void maskedCopy(HDC destination, int x, int y, int w, int h, HDC source, int sx, int sy,
+                COLORREF key);
+
+} // namespace quorvane::win32

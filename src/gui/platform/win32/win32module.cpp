@@ -1,6 +1,6 @@
 #include "gui/platform/win32/win32module.h"
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
 
 namespace {
 HINSTANCE gInstance = nullptr;
@@ -14,4 +14,4 @@ HINSTANCE moduleInstance() {
     return gInstance;
 }
 
-} // namespace quorvane::platform::win32
+} // namespace quorvane::win32

@@ -4,10 +4,10 @@
 
 #include <windows.h>
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
 
 void setModuleInstance(HINSTANCE instance);
 // Null before DllMain ran (a program that links the back end without being a module).
 HINSTANCE moduleInstance();
 
-} // namespace quorvane::platform::win32
+} // namespace quorvane::win32

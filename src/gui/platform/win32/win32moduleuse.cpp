@@ -6,8 +6,9 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
 
 namespace {
 
@@ -17,12 +18,25 @@ int uses = 0;
 char name[32] = "";
 HMODULE imageLibrary = nullptr;
 std::atomic<TransparentBltFn> keyedCopy{nullptr};
-std::atomic<bool> maskForced{false};
+
+// The image library from the system folder only, never a file of that name that a host's
+// folder or the search path offers: by the loader's system-folder search where the system has
+// it, else by its full path.
+HMODULE loadSystemImageLibrary() {
+    HMODULE library = LoadLibraryExA("msimg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library) return library;
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    const char name[] = "\\msimg32.dll";
+    if (length == 0 || length + sizeof(name) > MAX_PATH) return nullptr;
+    std::memcpy(path + length, name, sizeof(name));
+    return LoadLibraryA(path);
+}
 
 // The image library's keyed copy, on the NT family only; the library stays loaded until
 // released.
 TransparentBltFn loadImageLibrary() {
-    imageLibrary = LoadLibraryA("msimg32.dll");
+    imageLibrary = loadSystemImageLibrary();
     if (!imageLibrary) return nullptr;
     OSVERSIONINFOEXA version{}; // the extended record, 156 bytes
     version.dwOSVersionInfoSize = sizeof(version);
@@ -72,19 +86,13 @@ const char* ModuleUse::className() {
     return name;
 }
 
-int ModuleUse::useCount() {
-    AcquireSRWLockShared(&lock);
-    int count = uses;
-    ReleaseSRWLockShared(&lock);
-    return count;
+void unregisterLeftClass() {
+    // no lock: the loader holds its own here, and nothing else of the module runs any more
+    if (uses == 0 && name[0]) UnregisterClassA(name, moduleInstance());
 }
 
 TransparentBltFn transparentBlt() {
-    return maskForced ? nullptr : keyedCopy.load();
+    return keyedCopy.load();
 }
 
-void forceMaskMethod(bool force) {
-    maskForced = force;
-}
-
-} // namespace quorvane::platform::win32
+} // namespace quorvane::win32

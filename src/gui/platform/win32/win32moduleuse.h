@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
 
 // Signature of msimg32's keyed copy.
 using TransparentBltFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, UINT);
@@ -20,14 +20,14 @@ public:
 
     // The registered class name, "Plugin" and eight hex digits of the module handle.
     static const char* className();
-    // Windows that use the class now.
-    static int useCount();
 };
 
 // msimg32's keyed copy while a window is open on an NT-family system, otherwise null (the mask
 // method is used then).
 TransparentBltFn transparentBlt();
-// For tests: true makes transparentBlt() answer null, so that keyed copies take the mask path.
-void forceMaskMethod(bool force);
 
-} // namespace quorvane::platform::win32
+// At unload: the window class, when a window that its thread closed late kept it registered past
+// the last use, so that no class of the module outlives it.
+void unregisterLeftClass();
+
+} // namespace quorvane::win32

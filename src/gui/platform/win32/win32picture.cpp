@@ -4,7 +4,7 @@
 
 #include <new>
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
 
 std::unique_ptr<Win32Picture> Win32Picture::adopt(HBITMAP bitmap) {
     if (!bitmap) return nullptr;
@@ -57,4 +57,4 @@ std::unique_ptr<Win32Picture> loadResourceBitmap(int32_t id) {
     return Win32Picture::adopt(bitmap);
 }
 
-} // namespace quorvane::platform::win32
+} // namespace quorvane::win32

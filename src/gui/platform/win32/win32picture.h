@@ -8,7 +8,7 @@
 
 #include <memory>
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
 
 // A bitmap in a memory device context; owns both. Editor thread only.
 class Win32Picture : public platform::Image, public Win32Source {
@@ -56,4 +56,4 @@ private:
 // The module's bitmap resource id (low 16 bits), or null.
 std::unique_ptr<Win32Picture> loadResourceBitmap(int32_t id);
 
-} // namespace quorvane::platform::win32
+} // namespace quorvane::win32

@@ -33,12 +33,12 @@ std::unique_ptr<Image> loadBitmap(int32_t id) {
 
 uint32_t physicalButtons() {
     uint32_t bits = 0;
-    if (down(VK_LBUTTON)) bits |= 1u;
-    if (down(VK_MBUTTON)) bits |= 2u;
-    if (down(VK_RBUTTON)) bits |= 4u;
-    if (down(VK_SHIFT)) bits |= 8u;
-    if (down(VK_CONTROL)) bits |= 16u;
-    if (down(VK_MENU)) bits |= 32u;
+    if (down(VK_LBUTTON)) bits |= kButtonLeft;
+    if (down(VK_MBUTTON)) bits |= kButtonMiddle;
+    if (down(VK_RBUTTON)) bits |= kButtonRight;
+    if (down(VK_SHIFT)) bits |= kModifierShift;
+    if (down(VK_CONTROL)) bits |= kModifierControl;
+    if (down(VK_MENU)) bits |= kModifierAlt;
     return bits;
 }
 
@@ -63,6 +63,11 @@ void sleepMilliseconds(uint32_t ms) {
 bool runOnePendingRepaint() {
     MSG message;
     if (!PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) return false;
+    // the system hands out a pending quit whatever the filter: it goes back for the host's loop
+    if (message.message == WM_QUIT) {
+        PostQuitMessage(int(message.wParam));
+        return false;
+    }
     DispatchMessageA(&message);
     return true;
 }

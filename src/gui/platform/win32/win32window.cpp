@@ -7,7 +7,47 @@
 #include <new>
 #include <ole2.h>
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
+
+namespace {
+
+// Sent by another thread to have the window's own thread close it; answered with kClosed.
+constexpr UINT kCloseMessage = WM_USER + 0x51;
+constexpr LRESULT kClosed = 0x51;
+// How long a closing thread waits for the window's thread to answer.
+constexpr UINT kCloseTimeout = 2000;
+
+} // namespace
+
+// A device on the window's own context, listed with the window so that the window can take the
+// context back when it goes first. Both live on the window's thread.
+class WindowDevice final : public Win32Device {
+public:
+    WindowDevice(HDC dc, HWND owner, WindowDevice** list)
+        : Win32Device(dc, owner), list_(list), next_(*list) {
+        *list = this;
+    }
+    ~WindowDevice() override { unlink(); }
+    // The window goes: the context goes back now and later drawing does nothing.
+    void orphan() {
+        unlink();
+        release();
+    }
+
+private:
+    void unlink() {
+        for (WindowDevice** p = list_; p && *p; p = &(*p)->next_) {
+            if (*p == this) {
+                *p = next_;
+                break;
+            }
+        }
+        list_ = nullptr;
+    }
+
+    WindowDevice** list_;
+    WindowDevice* next_;
+};
 
 std::unique_ptr<Win32Window> Win32Window::create(HWND parent, int32_t width, int32_t height,
                                                  platform::WindowEvents* events) {
@@ -24,20 +64,51 @@ std::unique_ptr<Win32Window> Win32Window::create(HWND parent, int32_t width, int
 }
 
 Win32Window::Win32Window(platform::WindowEvents* events, int32_t width, int32_t height)
-    : events_(events), width_(width), height_(height) {
+    : thread_(GetCurrentThreadId()), events_(events), width_(width), height_(height) {
     // the drop target needs the component library on this thread
     oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
 }
 
 Win32Window::~Win32Window() {
+    if (GetCurrentThreadId() == thread_)
+        close();
+    else
+        closeFromOtherThread();
+}
+
+void Win32Window::release() {
     revokeDrop();
-    if (window_) {
-        // detached first: destroying the window tells nobody
-        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-        DestroyWindow(window_);
-        window_ = nullptr;
-    }
+    while (devices_)
+        devices_->orphan();
     if (oleInitialized_) OleUninitialize();
+    oleInitialized_ = false;
+}
+
+void Win32Window::close() {
+    release();
+    if (!window_) return;
+    // detached first: destroying the window tells nobody
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+    window_ = nullptr;
+}
+
+void Win32Window::closeFromOtherThread() {
+    // without a window, WM_DESTROY has already let go of everything on the window's thread
+    HWND window = window_;
+    if (!window) return;
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutA(window, kCloseMessage, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                            kCloseTimeout, &answer) &&
+        answer == DWORD_PTR(kClosed))
+        return;
+    // no answer: the window gets the default procedure and closes itself when its thread comes
+    // back; hidden until then, so that no drag reaches the drop target left registered
+    if (dropTarget_) dropTarget_->detach();
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcA));
+    ShowWindowAsync(window, SW_HIDE);
+    PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
 void Win32Window::setSize(int32_t width, int32_t height) {
@@ -57,7 +128,8 @@ std::unique_ptr<platform::Device> Win32Window::openDevice() {
     if (!window_) return nullptr;
     HDC dc = GetDC(window_);
     if (!dc) return nullptr;
-    std::unique_ptr<platform::Device> device(new (std::nothrow) Win32Device(dc, window_));
+    std::unique_ptr<platform::Device> device(new (std::nothrow)
+                                                 WindowDevice(dc, window_, &devices_));
     if (!device) ReleaseDC(window_, dc);
     return device;
 }
@@ -86,12 +158,6 @@ void Win32Window::revokeDrop() {
     dropTarget_->detach();
     if (window_) RevokeDragDrop(window_);
     dropTarget_ = nullptr;
-}
-
-void Win32Window::dispatchPendingEvents() {
-    MSG message;
-    while (window_ && PeekMessageA(&message, window_, 0, 0, PM_REMOVE))
-        DispatchMessageA(&message);
 }
 
 void Win32Window::paint() {
@@ -125,10 +191,14 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         events_->onButtonDown(where, button);
         return 0;
     }
+    case kCloseMessage:
+        close();
+        return kClosed;
     case WM_DESTROY: {
-        // the host destroyed our parent: drop registration, tell the owner, nothing follows
+        // the host destroyed our parent: drop registration, devices and component library go
+        // here, on the window's thread; tell the owner, nothing follows
         HWND window = window_;
-        revokeDrop();
+        release();
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
         window_ = nullptr;
         if (events_) events_->onDestroyed();
@@ -146,4 +216,4 @@ LRESULT CALLBACK Win32Window::procedure(HWND window, UINT message, WPARAM wParam
     return self->handle(message, wParam, lParam);
 }
 
-} // namespace quorvane::platform::win32
+} // namespace quorvane::win32

@@ -8,30 +8,38 @@
 #include <memory>
 #include <windows.h>
 
-namespace quorvane::platform::win32 {
+namespace quorvane::win32 {
 
 class UDropTarget;
+class WindowDevice;
 
-// Made by platform::createChildWindow on the editor's thread, which must also destroy it. The
-// window's messages reach its events through the window procedure, whether the host's message
-// loop or dispatchPendingEvents delivers them. Never throws.
+// Made by platform::createChildWindow on the editor's thread. The window's messages reach its
+// events through the window procedure when the host's message loop delivers them. It may be
+// destroyed on any thread: the window, its drop registration and the component library are
+// still let go of on the thread that made them. Never throws.
 class Win32Window : public platform::Window {
 public:
     // Null when parent is not a window or the window cannot be made.
     static std::unique_ptr<Win32Window> create(HWND parent, int32_t width, int32_t height,
                                                platform::WindowEvents* events);
-    // Revokes the drop target and destroys the window if it still exists.
+    // Revokes the drop target and destroys the window if it still exists. On another thread
+    // than the window's, that thread is asked to do it and this one waits for the answer; a
+    // thread that does not answer in time gets the window back with the system's default
+    // procedure and a request to close it, so that none of this module's code stays reachable.
     ~Win32Window() override;
 
     void setSize(int32_t width, int32_t height) override;
     int32_t width() const override { return width_; }
     int32_t height() const override { return height_; }
     platform::Point screenOrigin() const override;
-    // A device on the window's own device context; null once the window is gone.
+    // A device on the window's own device context; null once the window is gone. When the
+    // window goes (with its parent, or destroyed under a drag), the device gives the context back
+    // at once and draws nothing more.
     std::unique_ptr<platform::Device> openDevice() override;
     bool setDropEnabled(bool enabled) override;
-    // Dispatches the messages waiting for this window.
-    void dispatchPendingEvents() override;
+    // Nothing: the host's own message loop delivers the window's messages, and a pump here could
+    // take messages meant for the host (its WM_QUIT).
+    void dispatchPendingEvents() override {}
 
     HWND handle() const { return window_; }
     // False once the window is destroyed (with its parent, for instance).
@@ -45,10 +53,18 @@ private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void paint();
     void revokeDrop();
+    // On the window's thread: lets go of the drop registration, the open devices and the
+    // component library.
+    void release();
+    // On the window's thread: release, then the window, which tells nobody.
+    void close();
+    void closeFromOtherThread();
 
     // the window class and the image library stay while the window exists
     ModuleUse use_;
+    DWORD thread_;
     bool oleInitialized_ = false;
+    WindowDevice* devices_ = nullptr;
     platform::WindowEvents* events_;
     HWND window_ = nullptr;
     int32_t width_;
@@ -56,4 +72,4 @@ private:
     UDropTarget* dropTarget_ = nullptr;
 };
 
-} // namespace quorvane::platform::win32
+} // namespace quorvane::win32

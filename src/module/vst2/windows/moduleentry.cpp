@@ -3,14 +3,15 @@
 // The module-definition file beside this one decides what is exported.
 
 #include "gui/platform/win32/win32module.h"
+#include "gui/platform/win32/win32moduleuse.h"
 #include "module/vst2/vstmain.h"
 
 #include <windows.h>
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    (void)reason;
-    (void)reserved;
-    quorvane::platform::win32::setModuleInstance(instance);
+    quorvane::win32::setModuleInstance(instance);
+    // unloaded by the host, not at process exit
+    if (reason == DLL_PROCESS_DETACH && !reserved) quorvane::win32::unregisterLeftClass();
     return TRUE;
 }
 
