@@ -4,8 +4,9 @@
 
 #include "engine/duckingprocessor.h"
 
+#include "engine/duckinglaw.h"
+
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -14,10 +15,6 @@ namespace quorvane {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr float kTimeSmoothing = 0.1f; // 0.10000000149011612
-constexpr float kTiny = 1e-20f;        // 9.999999682655225e-21
-constexpr float kBandwidthShare = 0.03f;
-constexpr float kBandwidthFloorHz = 700.0f;
 
 // work[j] = frame[j] * w[j].
 void applyWindow(const float* __restrict frame, const float* __restrict w, float* __restrict work,
@@ -30,9 +27,7 @@ void applyWindow(const float* __restrict frame, const float* __restrict w, float
 // mag[j] = |spectrum[j]| for the first count bins.
 void magnitudes(const float* __restrict spectrum, float* __restrict mag, uint32_t count) {
     for (uint32_t j = 0; j < count; ++j) {
-        const float re = spectrum[2 * j];
-        const float im = spectrum[2 * j + 1];
-        mag[j] = std::sqrt(re * re + im * im);
+        mag[j] = ducking::magnitude(spectrum[2 * j], spectrum[2 * j + 1]);
     }
 }
 
@@ -40,9 +35,7 @@ void magnitudes(const float* __restrict spectrum, float* __restrict mag, uint32_
 // of values that are not finite; the result is also copied to key, which the bin passes use.
 void smoothTime(float* __restrict state, float* __restrict key, uint32_t count) {
     for (uint32_t j = 0; j < count; ++j) {
-        const float s = state[j];
-        float v = s + (key[j] - s) * kTimeSmoothing;
-        v = (v >= kTiny && v <= FLT_MAX) ? v : 0.0f;
+        const float v = ducking::smoothedKey(state[j], key[j]);
         state[j] = v;
         key[j] = v;
     }
@@ -53,22 +46,21 @@ void smoothTime(float* __restrict state, float* __restrict key, uint32_t count) 
 void smoothBins(float* __restrict k, const float* __restrict c, uint32_t count) {
     float prev = k[0];
     for (uint32_t j = 1; j < count; ++j) {
-        prev = prev + (k[j] - prev) * c[j - 1];
+        prev = ducking::smoothedAcross(prev, k[j], c[j - 1]);
         k[j] = prev;
     }
     float next = k[count - 1];
     for (uint32_t j = count - 1; j-- > 0;) {
-        next = next + (k[j] - next) * c[j + 1];
+        next = ducking::smoothedAcross(next, k[j], c[j + 1]);
         k[j] = next;
     }
 }
 
-// spectrum[j] *= 1 / (K[j] / (D[j] + tiny) + 1).
+// Channel 1's spectrum times the ducking gain of each bin.
 void applyGains(const float* __restrict key, const float* __restrict ducked,
                 float* __restrict spectrum, uint32_t count) {
     for (uint32_t j = 0; j < count; ++j) {
-        const float r = key[j] / (ducked[j] + kTiny);
-        const float g = 1.0f / (r + 1.0f);
+        const float g = ducking::duckingGain(key[j], ducked[j]);
         spectrum[2 * j] = spectrum[2 * j] * g;
         spectrum[2 * j + 1] = spectrum[2 * j + 1] * g;
     }
@@ -98,14 +90,14 @@ uint32_t DuckingProcessor::frameLengthFor(float designSampleRate) {
     return 2048;
 }
 
-DuckingProcessor::DuckingProcessor(float rate) : designSampleRate_(rate) {
+DuckingProcessor::DuckingProcessor(float rate, simd::Path path) : designSampleRate_(rate) {
     n_ = frameLengthFor(rate);
     bins_ = n_ / 2 + 1;
     hop_ = n_ / 8;
     const uint32_t n = n_;
     const uint32_t h = hop_;
 
-    fft_.init(Fft::kReal, n);
+    fft_.init(Fft::kReal, n, path);
 
     // Window: raised cosine in double, stored as float, scaled so that the squares of the eight
     // windows overlapping at any sample sum to 1.
@@ -150,7 +142,7 @@ DuckingProcessor::DuckingProcessor(float rate) : designSampleRate_(rate) {
     const float frameSeconds = static_cast<float>(n) / rate;
     for (uint32_t i = 0; i < bins_; ++i) {
         const float f = rate * static_cast<float>(i) / static_cast<float>(n);
-        const float b = kBandwidthShare * std::max(f, kBandwidthFloorHz);
+        const float b = ducking::kBandwidthShare * std::max(f, ducking::kBandwidthFloorHz);
         const float width = frameSeconds * b;
         const float x = -1.0f / width;
         const float e = static_cast<float>(std::exp(static_cast<double>(x)));
@@ -218,7 +210,7 @@ void DuckingProcessor::process(const float* const* inputs, float* const* outputs
         return;
     }
     const uint32_t length = static_cast<uint32_t>(n);
-    const uint32_t piece = stagingLength();
+    const uint32_t piece = static_cast<uint32_t>(staging_[0].size());
 
     // A block longer than the staging runs in staging-sized pieces. Each piece reads all of its
     // input before it writes its output, so inputs and outputs may share memory, and the output

@@ -20,9 +20,10 @@ public:
     // N for a design sample rate: 4096 above 60000 Hz, 1024 below 28000 Hz, else 2048.
     static uint32_t frameLengthFor(float designSampleRate);
 
-    // Builds window, coefficients and zeroed buffers for the rate, then resets.
-    // Throws std::bad_alloc when memory runs out; nothing else throws.
-    explicit DuckingProcessor(float designSampleRate);
+    // Builds window, coefficients and zeroed buffers for the rate, then resets. The frame steps
+    // run on path (the scalar code where this processor cannot run it); every path gives the
+    // same output bits. Throws std::bad_alloc when memory runs out; nothing else throws.
+    explicit DuckingProcessor(float designSampleRate, simd::Path path = simd::bestPath());
 
     // Stored only: N, window and coefficients stay as they were built.
     void setDesignSampleRate(float rate) { designSampleRate_ = rate; }
@@ -42,11 +43,7 @@ public:
     void process(const float* const* inputs, float* const* outputs, int32_t n) noexcept;
 
     uint32_t frameLength() const { return n_; }
-    uint32_t binCount() const { return bins_; }
     uint32_t hop() const { return hop_; }
-    uint32_t fillCount() const { return fill_; }
-    uint32_t readyCount() const { return ready_; }
-    uint32_t stagingLength() const { return static_cast<uint32_t>(staging_[0].size()); }
     const std::vector<float>& window() const { return window_; }
     const std::vector<float>& coefficients() const { return coefficients_; }
     const std::vector<float>& keyState() const { return keyState_; }
@@ -63,7 +60,6 @@ private:
     // output samples into the staging buffers.
     void run(const float* const* inputs, uint32_t n) noexcept;
 
-    uint32_t channels_ = kChannels;
     float designSampleRate_;
     std::vector<float> input_[kChannels];       // N + H each
     std::vector<float> accumulator_[kChannels]; // 2N + H each
