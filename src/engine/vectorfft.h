@@ -248,10 +248,8 @@ QV_INLINE void hartley(const float* __restrict bins, float* __restrict y, uint32
     fftsteps::hartley<kScaled>(bins, y, 0, n, scale);
     uint32_t k = 1;
     for (; k + W <= h; k += W) {
-        const F<W> a = load<W>(bins + 2 * k);
-        const F<W> b = load<W>(bins + 2 * k + W);
-        const F<W> re = evens<W>(a, b);
-        const F<W> im = odds<W>(a, b);
+        F<W> re, im;
+        loadComplex<W>(bins + 2 * k, re, im);
         F<W> sum = re + im;
         F<W> diff = re - im;
         if constexpr (kScaled) {

@@ -52,10 +52,8 @@ QV_INLINE void hartleyOverlapAdd(const float* __restrict bins, const float* __re
     one(0);
     uint32_t k = 1;
     for (; k + W <= h; k += W) {
-        const F<W> a = load<W>(bins + 2 * k);
-        const F<W> b = load<W>(bins + 2 * k + W);
-        const F<W> re = evens<W>(a, b);
-        const F<W> im = odds<W>(a, b);
+        F<W> re, im;
+        loadComplex<W>(bins + 2 * k, re, im);
         const F<W> sum = (re + im) * s;
         const F<W> diff = reverseFloats<W>((re - im) * s);
         // Below n/2 every position adds; the mirrored group lies wholly on one side of split,
@@ -90,10 +88,8 @@ QV_INLINE void magnitudes(const float* __restrict spectrum, float* __restrict ma
                           Side& side) {
     uint32_t j = 0;
     for (; j + W <= count; j += W) {
-        const F<W> a = load<W>(spectrum + 2 * j);
-        const F<W> b = load<W>(spectrum + 2 * j + W);
-        const F<W> re = evens<W>(a, b);
-        const F<W> im = odds<W>(a, b);
+        F<W> re, im;
+        loadComplex<W>(spectrum + 2 * j, re, im);
         store<W>(mag + j, vsqrt(re * re + im * im));
         side();
     }
@@ -170,8 +166,10 @@ template <int W>
 QV_INLINE void gainsGroup(F<W> key, const float* ducked, const float* spectrum, float* y,
                           uint32_t n, uint32_t j0) {
     const F<W> g = ducking::duckingGain(key, load<W>(ducked + j0));
-    const F<W> re = evens<W>(load<W>(spectrum + 2 * j0), load<W>(spectrum + 2 * j0 + W)) * g;
-    const F<W> im = odds<W>(load<W>(spectrum + 2 * j0), load<W>(spectrum + 2 * j0 + W)) * g;
+    F<W> re, im;
+    loadComplex<W>(spectrum + 2 * j0, re, im);
+    re = re * g;
+    im = im * g;
     store<W>(y + j0, re + im);
     store<W>(y + n - j0 - (W - 1), reverseFloats<W>(re - im));
 }
@@ -270,7 +268,8 @@ QV_INLINE F<4> loadPair(const float* p) {
 }
 
 QV_INLINE void storePair(float* p, F<4> x) {
-    std::memcpy(p, &x, 2 * sizeof(float));
+    const double d = _mm_cvtsd_f64(_mm_castps_pd(reinterpret_cast<__m128>(x)));
+    std::memcpy(p, &d, sizeof d);
 }
 
 // The recursions of two frames at once, their keys interleaved (first frame's bin j at 2j, the

@@ -109,6 +109,14 @@ template <int W> QV_INLINE F<W> odds(F<W> a, F<W> b) {
     return oddsImpl<W>(a, b, std::make_index_sequence<W>());
 }
 
+// The real and the imaginary parts of the W complex values at p.
+template <int W> QV_INLINE void loadComplex(const float* p, F<W>& re, F<W>& im) {
+    const F<W> a = load<W>(p);
+    const F<W> b = load<W>(p + W);
+    re = evens<W>(a, b);
+    im = odds<W>(a, b);
+}
+
 // Sign of every imaginary part flipped: the complex conjugates.
 template <int W> QV_INLINE F<W> conj(F<W> x) {
     I<W> sign;
