@@ -120,15 +120,11 @@ DuckingProcessor::DuckingProcessor(float rate, simd::Path path) : designSampleRa
 
     // Zeroed buffers.
     for (uint32_t ch = 0; ch < kChannels; ++ch) {
-        input_[ch].assign(n + h, 0.0f);
+        input_[ch].assign(n, 0.0f);
         accumulator_[ch].assign(2 * n + h, 0.0f);
         spectrum_[ch].assign(2 * static_cast<size_t>(n), 0.0f);
         magnitude_[ch].assign(bins_, 0.0f);
-        pairSpectrum_[ch].assign(2 * static_cast<size_t>(n), 0.0f);
-        pairMagnitude_[ch].assign(bins_, 0.0f);
     }
-    pairWork_.assign(2 * static_cast<size_t>(n), 0.0f);
-    pairKeys_.assign(2 * static_cast<size_t>(bins_), 0.0f);
     // N for the frame; the vector paths use a second N for a second time signal.
     work_.assign(2 * static_cast<size_t>(n), 0.0f);
     keyState_.assign(bins_, 0.0f);
@@ -148,11 +144,6 @@ DuckingProcessor::DuckingProcessor(float rate, simd::Path path) : designSampleRa
         const float e = static_cast<float>(std::exp(static_cast<double>(x)));
         coefficients_[i] = 1.0f - e;
     }
-    pairCoefficients_.assign(2 * static_cast<size_t>(bins_), 0.0f);
-    for (uint32_t i = 0; i < bins_; ++i) {
-        pairCoefficients_[2 * i] = coefficients_[i];
-        pairCoefficients_[2 * i + 1] = coefficients_[i];
-    }
 
     reset();
 }
@@ -162,12 +153,11 @@ void DuckingProcessor::compactAccumulators() noexcept {
     if (shift == 0) {
         return;
     }
-    // Frame steps write only below N + 2H (the ready count is at most H at a frame step, at
-    // most 2H at the second frame of a pair), and the move below writes only there too, so
-    // positions from N + 2H on stay 0 and every position past the live partial sums is 0, as it
-    // would be in accumulators shifted after every chunk. Between two frame steps at most 3H
-    // samples are read out, so shift + N + 2H never passes 2N + H (H is N / 8).
-    const size_t live = static_cast<size_t>(n_) + 2 * static_cast<size_t>(hop_);
+    // Frame steps write only below N + H (the ready count is at most H at a frame step), and so
+    // does the move below, so positions from N + H on stay 0, as they would in accumulators
+    // shifted after every chunk. Between two frame steps at most 2H samples are read out, so
+    // shift + N + H never passes 2N + H.
+    const size_t live = static_cast<size_t>(n_) + hop_;
     for (uint32_t ch = 0; ch < kChannels; ++ch) {
         float* acc = accumulator_[ch].data();
         std::memmove(acc, acc + shift, live * sizeof(float));
@@ -253,32 +243,6 @@ void DuckingProcessor::run(const float* const* in, uint32_t n) noexcept {
         fill_ += k;
         p += k;
 
-        // A full frame and the whole next hop at hand: the vector kernels process both frames
-        // in one step, and the frames move on by two hops. Nothing is given out between the
-        // two, which changes no output: the second frame adds only behind the first's
-        // finished samples.
-        const simd::Kernels* kernels = fft_.kernels();
-        if (fill_ == frame && kernels != nullptr && n - p >= hop) {
-            for (uint32_t ch = 0; ch < kChannels; ++ch) {
-                float* dst = input_[ch].data() + frame;
-                if (in[ch] != nullptr) {
-                    std::memcpy(dst, in[ch] + p, hop * sizeof(float));
-                } else {
-                    std::fill(dst, dst + hop, 0.0f);
-                }
-            }
-            p += hop;
-            framePair(*kernels);
-            ready_ += 2 * hop;
-            for (uint32_t ch = 0; ch < kChannels; ++ch) {
-                float* f = input_[ch].data();
-                std::memmove(f, f + 2 * hop, (frame - hop) * sizeof(float));
-                // The last hop also stays where single steps leave it, which a reset relies on.
-                std::memcpy(f + frame - hop, f + frame, hop * sizeof(float));
-            }
-            fill_ -= hop;
-        }
-
         // A full frame: process it and move the frames on by one hop.
         if (fill_ == frame) {
             frameStep();
@@ -320,20 +284,6 @@ simd::FrameBuffers DuckingProcessor::frameBuffers() {
     frame.accShift = accRead_;
     frame.ready = ready_;
     return frame;
-}
-
-void DuckingProcessor::framePair(const simd::Kernels& kernels) {
-    simd::FramePairBuffers frames{};
-    frames.first = frameBuffers();
-    for (uint32_t ch = 0; ch < kChannels; ++ch) {
-        frames.spectrum[ch] = pairSpectrum_[ch].data();
-        frames.magnitude[ch] = pairMagnitude_[ch].data();
-    }
-    frames.work = pairWork_.data();
-    frames.keys = pairKeys_.data();
-    frames.coefficientPairs = pairCoefficients_.data();
-    kernels.framePair(fft_.tables(), frames);
-    accRead_ = 0;
 }
 
 void DuckingProcessor::frameStep() {

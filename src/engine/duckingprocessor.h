@@ -50,9 +50,6 @@ public:
 
 private:
     void frameStep();
-    // The frame in the inputs' first N samples and the one a hop later, in one step of the
-    // vector kernels.
-    void framePair(const simd::Kernels& kernels);
     simd::FrameBuffers frameBuffers();
     bool growStaging(uint32_t length) noexcept;
     void compactAccumulators() noexcept;
@@ -61,22 +58,16 @@ private:
     void run(const float* const* inputs, uint32_t n) noexcept;
 
     float designSampleRate_;
-    std::vector<float> input_[kChannels];       // N + H each
+    std::vector<float> input_[kChannels];       // N each
     std::vector<float> accumulator_[kChannels]; // 2N + H each
     std::vector<float> staging_[kChannels];     // kMinStaging .. kMaxStaging each
     std::vector<float> magnitude_[kChannels];   // B each
     std::vector<float> keyState_;               // B
     std::vector<float> spectrum_[kChannels];    // N complex each
-    // The second frame of a pair: spectra, magnitudes and time signals.
-    std::vector<float> pairSpectrum_[kChannels];  // N complex each
-    std::vector<float> pairMagnitude_[kChannels]; // B each
-    std::vector<float> pairWork_;                 // 2N
-    std::vector<float> pairKeys_;                 // 2B
-    std::vector<float> pairCoefficients_;         // 2B: every coefficient twice
     uint32_t fill_ = 0;
     uint32_t ready_ = 0;
     std::vector<float> window_;       // N
-    std::vector<float> work_;         // 2N, of which the scalar path uses N
+    std::vector<float> work_;         // 2N: the vector frame step keeps two time signals
     std::vector<float> coefficients_; // B
     Fft fft_;
     uint32_t n_ = 0;

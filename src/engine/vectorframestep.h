@@ -230,7 +230,7 @@ template <int W> void frameStepImpl(const FftTables& f, const FrameBuffers& b) {
     constexpr int kSteps = W >= 16 ? 2 : 1;
     const uint32_t n = b.n;
     const uint32_t bins = b.bins;
-    const uint32_t live = n + 2 * b.hop;
+    const uint32_t live = n + b.hop;
     const float scale = 1.0f / static_cast<float>(n);
     float* y0 = b.work;
     float* y1 = b.work + n;
@@ -260,158 +260,9 @@ template <int W> void frameStepImpl(const FftTables& f, const FrameBuffers& b) {
                          none);
 }
 
-// Two floats at p into the low lanes, the high lanes 0 (which the recursions keep at 0).
-QV_INLINE F<4> loadPair(const float* p) {
-    double d;
-    std::memcpy(&d, p, sizeof d);
-    return reinterpret_cast<F<4>>(_mm_castpd_ps(_mm_set_sd(d)));
-}
-
-QV_INLINE void storePair(float* p, F<4> x) {
-    const double d = _mm_cvtsd_f64(_mm_castps_pd(reinterpret_cast<__m128>(x)));
-    std::memcpy(p, &d, sizeof d);
-}
-
-// The recursions of two frames at once, their keys interleaved (first frame's bin j at 2j, the
-// second's at 2j + 1) and every coefficient twice: each lane does the scalar steps exactly.
-// Upward with the lower neighbour's coefficient:
-template <int kSteps> struct UpwardPair {
-    float* k;
-    const float* c2;
-    uint32_t count;
-    uint32_t j;
-    F<4> prev;
-    QV_INLINE void step() {
-        prev = ducking::smoothedAcross(prev, loadPair(k + 2 * j), loadPair(c2 + 2 * (j - 1)));
-        storePair(k + 2 * j, prev);
-        ++j;
-    }
-    QV_INLINE bool more() const { return j < count; }
-    QV_INLINE void operator()() { stepSome<kSteps>(*this); }
-    QV_INLINE void finish() { stepRest(*this); }
-};
-
-// Downward with the upper neighbour's coefficient, both frames' gains and first Hartley passes
-// following it group by group as in DownwardGains; j counts the bins still to do.
-template <int W, int kSteps> struct DownwardGainsPair {
-    float* k;
-    const float* c2;
-    uint32_t j;
-    F<4> next;
-    const float* ducked[2];
-    const float* spectrum[2];
-    float* y[2];
-    uint32_t n;
-
-    QV_INLINE void step() {
-        --j;
-        next = ducking::smoothedAcross(next, loadPair(k + 2 * j), loadPair(c2 + 2 * (j + 1)));
-        storePair(k + 2 * j, next);
-        if (j % W == 0 && j >= W && j < n / 2) {
-            const F<W> lo = load<W>(k + 2 * j);
-            const F<W> hi = load<W>(k + 2 * j + W);
-            gainsGroup<W>(evens<W>(lo, hi), ducked[0], spectrum[0], y[0], n, j);
-            gainsGroup<W>(odds<W>(lo, hi), ducked[1], spectrum[1], y[1], n, j);
-        }
-    }
-    QV_INLINE bool more() const { return j > 0; }
-    QV_INLINE void operator()() { stepSome<kSteps>(*this); }
-    QV_INLINE void finish() { stepRest(*this); }
-    QV_INLINE void gainsTail() {
-        for (uint32_t f = 0; f < 2; ++f) {
-            for (uint32_t b = 0; b < W; ++b) {
-                gainsOne(k[2 * b + f], ducked[f], spectrum[f], y[f], n, b);
-            }
-            gainsOne(k[n + f], ducked[f], spectrum[f], y[f], n, n / 2);
-        }
-    }
-};
-
-// keys[2j] = a[j], keys[2j + 1] = b[j].
-template <int W, size_t... K>
-QV_INLINE F<W> interleaveLoImpl(F<W> a, F<W> b, std::index_sequence<K...>) {
-    return __builtin_shufflevector(a, b, ((K % 2) * W + K / 2)...);
-}
-template <int W, size_t... K>
-QV_INLINE F<W> interleaveHiImpl(F<W> a, F<W> b, std::index_sequence<K...>) {
-    return __builtin_shufflevector(a, b, ((K % 2) * W + W / 2 + K / 2)...);
-}
-template <int W>
-QV_INLINE void interleave(const float* __restrict a, const float* __restrict b,
-                          float* __restrict keys, uint32_t count) {
-    uint32_t j = 0;
-    for (; j + W <= count; j += W) {
-        const F<W> x = load<W>(a + j);
-        const F<W> y = load<W>(b + j);
-        store<W>(keys + 2 * j, interleaveLoImpl<W>(x, y, std::make_index_sequence<W>()));
-        store<W>(keys + 2 * j + W, interleaveHiImpl<W>(x, y, std::make_index_sequence<W>()));
-    }
-    for (; j < count; ++j) {
-        keys[2 * j] = a[j];
-        keys[2 * j + 1] = b[j];
-    }
-}
-
-// Two consecutive frames: their recursions across bins are independent once both time
-// smoothing passes have run in order, so each direction runs once for both, in two lanes, and
-// hides under the transforms of both frames. The second frame adds to the accumulators one hop
-// after the first, after it.
-template <int W> void framePairImpl(const FftTables& f, const FramePairBuffers& p) {
-    const FrameBuffers& a = p.first;
-    const uint32_t n = a.n;
-    const uint32_t bins = a.bins;
-    const uint32_t hop = a.hop;
-    const uint32_t live = n + 2 * hop;
-    const float scale = 1.0f / static_cast<float>(n);
-    float* keys = p.keys;
-    float* y0A = a.work;
-    float* y1A = a.work + n;
-    float* y0B = p.work;
-    float* y1B = p.work + n;
-    NoSide none;
-
-    forwardRealWith<W>(f, a.input[0], a.spectrum[0], none, a.window);
-    magnitudes<W>(a.spectrum[0], a.magnitude[0], bins, none);
-    forwardRealWith<W>(f, a.input[0] + hop, p.spectrum[0], none, a.window);
-    magnitudes<W>(p.spectrum[0], p.magnitude[0], bins, none);
-    smoothTime<W>(a.keyState, a.magnitude[0], bins);
-    smoothTime<W>(a.keyState, p.magnitude[0], bins);
-    interleave<W>(a.magnitude[0], p.magnitude[0], keys, bins);
-
-    UpwardPair<1> up{keys, p.coefficientPairs, bins, 1, loadPair(keys)};
-    forwardRealWith<W>(f, a.input[1], a.spectrum[1], up, a.window);
-    magnitudes<W>(a.spectrum[1], a.magnitude[1], bins, up);
-    forwardRealWith<W>(f, a.input[1] + hop, p.spectrum[1], up, a.window);
-    magnitudes<W>(p.spectrum[1], p.magnitude[1], bins, up);
-    moveDown<W>(a.accumulator[0], a.accShift, live, up);
-    up.finish();
-
-    DownwardGainsPair<W, 1> down{keys,
-                                 p.coefficientPairs,
-                                 bins - 1,
-                                 loadPair(keys + 2 * (bins - 1)),
-                                 {a.magnitude[1], p.magnitude[1]},
-                                 {a.spectrum[1], p.spectrum[1]},
-                                 {y1A, y1B},
-                                 n};
-    float* acc0 = a.accumulator[0] + a.ready;
-    inverseOverlapAdd<W>(f, a.spectrum[0], y0A, a.window, acc0, hop, down);
-    inverseOverlapAdd<W>(f, p.spectrum[0], y0B, a.window, acc0 + hop, hop, down);
-    moveDown<W>(a.accumulator[1], a.accShift, live, down);
-    down.finish();
-    down.gainsTail();
-
-    float* acc1 = a.accumulator[1] + a.ready;
-    forwardRealWith<W>(f, y1A, a.spectrum[1], none);
-    hartleyOverlapAdd<W>(a.spectrum[1], a.window, acc1, n, hop, scale, none);
-    forwardRealWith<W>(f, y1B, p.spectrum[1], none);
-    hartleyOverlapAdd<W>(p.spectrum[1], a.window, acc1 + hop, n, hop, scale, none);
-}
-
 // The kernel table of width W, for the translation unit of its instruction set.
 template <int W> const Kernels& kernelsOf(Path path) {
-    static const Kernels kernels{path, forwardRealImpl<W>, inverseRealImpl<W>, frameStepImpl<W>,
-                                 framePairImpl<W>};
+    static const Kernels kernels{path, forwardRealImpl<W>, inverseRealImpl<W>, frameStepImpl<W>};
     return kernels;
 }
 

@@ -166,8 +166,7 @@ TEST(Paths, EngineStreamsOfEveryPathAndBlockPatternMatchTheRecordedOnes) {
 
 // A reset (the host's suspend and resume) keeps the buffers, so what the frame steps leave in
 // them outside the live samples comes out after it: every path must leave there what the scalar
-// one does, whichever blocks came before (long blocks run two frames per step on the vector
-// paths, short ones one).
+// one does, whichever blocks came before.
 TEST(Paths, ResetsBetweenBlocksOfAnyLengthGiveTheScalarPathsStream) {
     for (const float rate : {22050.0f, 48000.0f, 96000.0f}) {
         const DuckingScene scene(rate, 2.0f, kSceneSeed);
