@@ -32,9 +32,8 @@ std::vector<float> noise(size_t n, uint32_t seed) {
 }
 
 void forwardReal(benchmark::State& state, Path path, uint32_t n) {
-    quorvane::simd::forcePath(path);
     quorvane::Fft fft;
-    fft.init(quorvane::Fft::kReal, n);
+    fft.init(quorvane::Fft::kReal, n, path);
     const std::vector<float> in = noise(n, 1);
     std::vector<float> out(2 * n);
     for (auto _ : state) {
@@ -45,9 +44,8 @@ void forwardReal(benchmark::State& state, Path path, uint32_t n) {
 }
 
 void inverseReal(benchmark::State& state, Path path, uint32_t n) {
-    quorvane::simd::forcePath(path);
     quorvane::Fft fft;
-    fft.init(quorvane::Fft::kReal, n);
+    fft.init(quorvane::Fft::kReal, n, path);
     std::vector<float> spectrum(2 * n);
     fft.forwardReal(noise(n, 2).data(), spectrum.data());
     std::vector<float> work(2 * n);
@@ -84,8 +82,7 @@ void runEngine(benchmark::State& state, Engine& engine, float rate, int32_t bloc
 }
 
 void engine(benchmark::State& state, Path path, float rate, int32_t block) {
-    quorvane::simd::forcePath(path);
-    quorvane::DuckingProcessor processor(rate);
+    quorvane::DuckingProcessor processor(rate, path);
     processor.reserve(block);
     runEngine(state, processor, rate, block);
 }

@@ -1,14 +1,15 @@
 #pragma once
 // The ducking engine's frame step on FFTW's real transforms, for comparison in the benchmarks
-// only: the same framing, window, smoothing and gains as the engine, with its transforms
-// replaced by single-precision r2c and c2r plans. Not bit-identical to the engine (FFTW orders
-// its arithmetic differently), and never part of the plug-in.
+// only: the same framing, window, coefficients and ducking law as the engine, with its
+// transforms replaced by single-precision r2c and c2r plans. Not bit-identical to the engine (FFTW
+// orders its arithmetic differently), and never part of the plug-in.
+
+#include "engine/duckinglaw.h"
+#include "engine/duckingprocessor.h"
 
 #include <fftw3.h>
 
 #include <algorithm>
-#include <cfloat>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -18,31 +19,13 @@ namespace quorvane::bench {
 class FftwDucker {
 public:
     explicit FftwDucker(float rate) {
-        n_ = rate > 60000.0f ? 4096 : rate < 28000.0f ? 1024 : 2048;
+        // The window and coefficients of the engine built for the same rate.
+        const DuckingProcessor engine(rate);
+        n_ = engine.frameLength();
         bins_ = n_ / 2 + 1;
-        hop_ = n_ / 8;
-        window_.resize(n_);
-        for (uint32_t i = 0; i < n_; ++i) {
-            window_[i] = static_cast<float>(
-                1.0 - std::cos(2.0 * 3.14159265358979323846 * (i + 0.5) / static_cast<double>(n_)));
-        }
-        float sum = 0.0f;
-        for (uint32_t k = 0; k < 8; ++k) {
-            const float square = window_[k * hop_] * window_[k * hop_];
-            sum = sum + square;
-        }
-        const float scale = 1.0f / std::sqrt(sum);
-        for (float& v : window_) {
-            v = v * scale;
-        }
-        coefficients_.resize(bins_);
-        const float frameSeconds = static_cast<float>(n_) / rate;
-        for (uint32_t i = 0; i < bins_; ++i) {
-            const float f = rate * static_cast<float>(i) / static_cast<float>(n_);
-            const float b = 0.03f * std::max(f, 700.0f);
-            const float x = -1.0f / (frameSeconds * b);
-            coefficients_[i] = 1.0f - static_cast<float>(std::exp(static_cast<double>(x)));
-        }
+        hop_ = engine.hop();
+        window_ = engine.window();
+        coefficients_ = engine.coefficients();
         work_ = fftwf_alloc_real(n_);
         for (int ch = 0; ch < 2; ++ch) {
             input_[ch].assign(n_, 0.0f);
@@ -111,33 +94,28 @@ private:
             }
             fftwf_execute_dft_r2c(forward_, work_, spectrum_[ch]);
             for (uint32_t j = 0; j < bins_; ++j) {
-                const float re = spectrum_[ch][j][0];
-                const float im = spectrum_[ch][j][1];
-                magnitude_[ch][j] = std::sqrt(re * re + im * im);
+                magnitude_[ch][j] = ducking::magnitude(spectrum_[ch][j][0], spectrum_[ch][j][1]);
             }
         }
         float* key = magnitude_[0].data();
         for (uint32_t j = 0; j < bins_; ++j) {
-            const float s = keyState_[j];
-            float v = s + (key[j] - s) * 0.1f;
-            v = (v >= 1e-20f && v <= FLT_MAX) ? v : 0.0f;
+            const float v = ducking::smoothedKey(keyState_[j], key[j]);
             keyState_[j] = v;
             key[j] = v;
         }
         const float* c = coefficients_.data();
         float prev = key[0];
         for (uint32_t j = 1; j < bins_; ++j) {
-            prev = prev + (key[j] - prev) * c[j - 1];
+            prev = ducking::smoothedAcross(prev, key[j], c[j - 1]);
             key[j] = prev;
         }
         float next = key[bins_ - 1];
         for (uint32_t j = bins_ - 1; j-- > 0;) {
-            next = next + (key[j] - next) * c[j + 1];
+            next = ducking::smoothedAcross(next, key[j], c[j + 1]);
             key[j] = next;
         }
         for (uint32_t j = 0; j < bins_; ++j) {
-            const float r = key[j] / (magnitude_[1][j] + 1e-20f);
-            const float g = 1.0f / (r + 1.0f);
+            const float g = ducking::duckingGain(key[j], magnitude_[1][j]);
             spectrum_[1][j][0] *= g;
             spectrum_[1][j][1] *= g;
         }

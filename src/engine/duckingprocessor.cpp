@@ -4,8 +4,9 @@
 
 #include "engine/duckingprocessor.h"
 
+#include "engine/duckinglaw.h"
+
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -14,10 +15,6 @@ namespace quorvane {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr float kTimeSmoothing = 0.1f; // 0.10000000149011612
-constexpr float kTiny = 1e-20f;        // 9.999999682655225e-21
-constexpr float kBandwidthShare = 0.03f;
-constexpr float kBandwidthFloorHz = 700.0f;
 
 // work[j] = frame[j] * w[j].
 void applyWindow(const float* __restrict frame, const float* __restrict w, float* __restrict work,
@@ -30,9 +27,7 @@ void applyWindow(const float* __restrict frame, const float* __restrict w, float
 // mag[j] = |spectrum[j]| for the first count bins.
 void magnitudes(const float* __restrict spectrum, float* __restrict mag, uint32_t count) {
     for (uint32_t j = 0; j < count; ++j) {
-        const float re = spectrum[2 * j];
-        const float im = spectrum[2 * j + 1];
-        mag[j] = std::sqrt(re * re + im * im);
+        mag[j] = ducking::magnitude(spectrum[2 * j], spectrum[2 * j + 1]);
     }
 }
 
@@ -40,9 +35,7 @@ void magnitudes(const float* __restrict spectrum, float* __restrict mag, uint32_
 // of values that are not finite; the result is also copied to key, which the bin passes use.
 void smoothTime(float* __restrict state, float* __restrict key, uint32_t count) {
     for (uint32_t j = 0; j < count; ++j) {
-        const float s = state[j];
-        float v = s + (key[j] - s) * kTimeSmoothing;
-        v = (v >= kTiny && v <= FLT_MAX) ? v : 0.0f;
+        const float v = ducking::smoothedKey(state[j], key[j]);
         state[j] = v;
         key[j] = v;
     }
@@ -53,22 +46,21 @@ void smoothTime(float* __restrict state, float* __restrict key, uint32_t count) 
 void smoothBins(float* __restrict k, const float* __restrict c, uint32_t count) {
     float prev = k[0];
     for (uint32_t j = 1; j < count; ++j) {
-        prev = prev + (k[j] - prev) * c[j - 1];
+        prev = ducking::smoothedAcross(prev, k[j], c[j - 1]);
         k[j] = prev;
     }
     float next = k[count - 1];
     for (uint32_t j = count - 1; j-- > 0;) {
-        next = next + (k[j] - next) * c[j + 1];
+        next = ducking::smoothedAcross(next, k[j], c[j + 1]);
         k[j] = next;
     }
 }
 
-// spectrum[j] *= 1 / (K[j] / (D[j] + tiny) + 1).
+// Channel 1's spectrum times the ducking gain of each bin.
 void applyGains(const float* __restrict key, const float* __restrict ducked,
                 float* __restrict spectrum, uint32_t count) {
     for (uint32_t j = 0; j < count; ++j) {
-        const float r = key[j] / (ducked[j] + kTiny);
-        const float g = 1.0f / (r + 1.0f);
+        const float g = ducking::duckingGain(key[j], ducked[j]);
         spectrum[2 * j] = spectrum[2 * j] * g;
         spectrum[2 * j + 1] = spectrum[2 * j + 1] * g;
     }
@@ -98,14 +90,14 @@ uint32_t DuckingProcessor::frameLengthFor(float designSampleRate) {
     return 2048;
 }
 
-DuckingProcessor::DuckingProcessor(float rate) : designSampleRate_(rate) {
+DuckingProcessor::DuckingProcessor(float rate, simd::Path path) : designSampleRate_(rate) {
     n_ = frameLengthFor(rate);
     bins_ = n_ / 2 + 1;
     hop_ = n_ / 8;
     const uint32_t n = n_;
     const uint32_t h = hop_;
 
-    fft_.init(Fft::kReal, n);
+    fft_.init(Fft::kReal, n, path);
 
     // Window: raised cosine in double, stored as float, scaled so that the squares of the eight
     // windows overlapping at any sample sum to 1.
@@ -128,15 +120,11 @@ DuckingProcessor::DuckingProcessor(float rate) : designSampleRate_(rate) {
 
     // Zeroed buffers.
     for (uint32_t ch = 0; ch < kChannels; ++ch) {
-        input_[ch].assign(n + h, 0.0f);
+        input_[ch].assign(n, 0.0f);
         accumulator_[ch].assign(2 * n + h, 0.0f);
         spectrum_[ch].assign(2 * static_cast<size_t>(n), 0.0f);
         magnitude_[ch].assign(bins_, 0.0f);
-        pairSpectrum_[ch].assign(2 * static_cast<size_t>(n), 0.0f);
-        pairMagnitude_[ch].assign(bins_, 0.0f);
     }
-    pairWork_.assign(2 * static_cast<size_t>(n), 0.0f);
-    pairKeys_.assign(2 * static_cast<size_t>(bins_), 0.0f);
     // N for the frame; the vector paths use a second N for a second time signal.
     work_.assign(2 * static_cast<size_t>(n), 0.0f);
     keyState_.assign(bins_, 0.0f);
@@ -150,16 +138,11 @@ DuckingProcessor::DuckingProcessor(float rate) : designSampleRate_(rate) {
     const float frameSeconds = static_cast<float>(n) / rate;
     for (uint32_t i = 0; i < bins_; ++i) {
         const float f = rate * static_cast<float>(i) / static_cast<float>(n);
-        const float b = kBandwidthShare * std::max(f, kBandwidthFloorHz);
+        const float b = ducking::kBandwidthShare * std::max(f, ducking::kBandwidthFloorHz);
         const float width = frameSeconds * b;
         const float x = -1.0f / width;
         const float e = static_cast<float>(std::exp(static_cast<double>(x)));
         coefficients_[i] = 1.0f - e;
-    }
-    pairCoefficients_.assign(2 * static_cast<size_t>(bins_), 0.0f);
-    for (uint32_t i = 0; i < bins_; ++i) {
-        pairCoefficients_[2 * i] = coefficients_[i];
-        pairCoefficients_[2 * i + 1] = coefficients_[i];
     }
 
     reset();
@@ -170,12 +153,11 @@ void DuckingProcessor::compactAccumulators() noexcept {
     if (shift == 0) {
         return;
     }
-    // Frame steps write only below N + 2H (the ready count is at most H at a frame step, at
-    // most 2H at the second frame of a pair), and the move below writes only there too, so
-    // positions from N + 2H on stay 0 and every position past the live partial sums is 0, as it
-    // would be in accumulators shifted after every chunk. Between two frame steps at most 3H
-    // samples are read out, so shift + N + 2H never passes 2N + H (H is N / 8).
-    const size_t live = static_cast<size_t>(n_) + 2 * static_cast<size_t>(hop_);
+    // Frame steps write only below N + H (the ready count is at most H at a frame step), and so
+    // does the move below, so positions from N + H on stay 0, as they would in accumulators
+    // shifted after every chunk. Between two frame steps at most 2H samples are read out, so
+    // shift + N + H never passes 2N + H.
+    const size_t live = static_cast<size_t>(n_) + hop_;
     for (uint32_t ch = 0; ch < kChannels; ++ch) {
         float* acc = accumulator_[ch].data();
         std::memmove(acc, acc + shift, live * sizeof(float));
@@ -218,7 +200,7 @@ void DuckingProcessor::process(const float* const* inputs, float* const* outputs
         return;
     }
     const uint32_t length = static_cast<uint32_t>(n);
-    const uint32_t piece = stagingLength();
+    const uint32_t piece = static_cast<uint32_t>(staging_[0].size());
 
     // A block longer than the staging runs in staging-sized pieces. Each piece reads all of its
     // input before it writes its output, so inputs and outputs may share memory, and the output
@@ -261,32 +243,6 @@ void DuckingProcessor::run(const float* const* in, uint32_t n) noexcept {
         fill_ += k;
         p += k;
 
-        // A full frame and the whole next hop at hand: the vector kernels process both frames
-        // in one step, and the frames move on by two hops. Nothing is given out between the
-        // two, which changes no output: the second frame adds only behind the first's
-        // finished samples.
-        const simd::Kernels* kernels = fft_.kernels();
-        if (fill_ == frame && kernels != nullptr && n - p >= hop) {
-            for (uint32_t ch = 0; ch < kChannels; ++ch) {
-                float* dst = input_[ch].data() + frame;
-                if (in[ch] != nullptr) {
-                    std::memcpy(dst, in[ch] + p, hop * sizeof(float));
-                } else {
-                    std::fill(dst, dst + hop, 0.0f);
-                }
-            }
-            p += hop;
-            framePair(*kernels);
-            ready_ += 2 * hop;
-            for (uint32_t ch = 0; ch < kChannels; ++ch) {
-                float* f = input_[ch].data();
-                std::memmove(f, f + 2 * hop, (frame - hop) * sizeof(float));
-                // The last hop also stays where single steps leave it, which a reset relies on.
-                std::memcpy(f + frame - hop, f + frame, hop * sizeof(float));
-            }
-            fill_ -= hop;
-        }
-
         // A full frame: process it and move the frames on by one hop.
         if (fill_ == frame) {
             frameStep();
@@ -328,20 +284,6 @@ simd::FrameBuffers DuckingProcessor::frameBuffers() {
     frame.accShift = accRead_;
     frame.ready = ready_;
     return frame;
-}
-
-void DuckingProcessor::framePair(const simd::Kernels& kernels) {
-    simd::FramePairBuffers frames{};
-    frames.first = frameBuffers();
-    for (uint32_t ch = 0; ch < kChannels; ++ch) {
-        frames.spectrum[ch] = pairSpectrum_[ch].data();
-        frames.magnitude[ch] = pairMagnitude_[ch].data();
-    }
-    frames.work = pairWork_.data();
-    frames.keys = pairKeys_.data();
-    frames.coefficientPairs = pairCoefficients_.data();
-    kernels.framePair(fft_.tables(), frames);
-    accRead_ = 0;
 }
 
 void DuckingProcessor::frameStep() {

@@ -20,9 +20,10 @@ public:
     // N for a design sample rate: 4096 above 60000 Hz, 1024 below 28000 Hz, else 2048.
     static uint32_t frameLengthFor(float designSampleRate);
 
-    // Builds window, coefficients and zeroed buffers for the rate, then resets.
-    // Throws std::bad_alloc when memory runs out; nothing else throws.
-    explicit DuckingProcessor(float designSampleRate);
+    // Builds window, coefficients and zeroed buffers for the rate, then resets. The frame steps
+    // run on path (the scalar code where this processor cannot run it); every path gives the
+    // same output bits. Throws std::bad_alloc when memory runs out; nothing else throws.
+    explicit DuckingProcessor(float designSampleRate, simd::Path path = simd::bestPath());
 
     // Stored only: N, window and coefficients stay as they were built.
     void setDesignSampleRate(float rate) { designSampleRate_ = rate; }
@@ -42,20 +43,13 @@ public:
     void process(const float* const* inputs, float* const* outputs, int32_t n) noexcept;
 
     uint32_t frameLength() const { return n_; }
-    uint32_t binCount() const { return bins_; }
     uint32_t hop() const { return hop_; }
-    uint32_t fillCount() const { return fill_; }
-    uint32_t readyCount() const { return ready_; }
-    uint32_t stagingLength() const { return static_cast<uint32_t>(staging_[0].size()); }
     const std::vector<float>& window() const { return window_; }
     const std::vector<float>& coefficients() const { return coefficients_; }
     const std::vector<float>& keyState() const { return keyState_; }
 
 private:
     void frameStep();
-    // The frame in the inputs' first N samples and the one a hop later, in one step of the
-    // vector kernels.
-    void framePair(const simd::Kernels& kernels);
     simd::FrameBuffers frameBuffers();
     bool growStaging(uint32_t length) noexcept;
     void compactAccumulators() noexcept;
@@ -63,24 +57,17 @@ private:
     // output samples into the staging buffers.
     void run(const float* const* inputs, uint32_t n) noexcept;
 
-    uint32_t channels_ = kChannels;
     float designSampleRate_;
-    std::vector<float> input_[kChannels];       // N + H each
+    std::vector<float> input_[kChannels];       // N each
     std::vector<float> accumulator_[kChannels]; // 2N + H each
     std::vector<float> staging_[kChannels];     // kMinStaging .. kMaxStaging each
     std::vector<float> magnitude_[kChannels];   // B each
     std::vector<float> keyState_;               // B
     std::vector<float> spectrum_[kChannels];    // N complex each
-    // The second frame of a pair: spectra, magnitudes and time signals.
-    std::vector<float> pairSpectrum_[kChannels];  // N complex each
-    std::vector<float> pairMagnitude_[kChannels]; // B each
-    std::vector<float> pairWork_;                 // 2N
-    std::vector<float> pairKeys_;                 // 2B
-    std::vector<float> pairCoefficients_;         // 2B: every coefficient twice
     uint32_t fill_ = 0;
     uint32_t ready_ = 0;
     std::vector<float> window_;       // N
-    std::vector<float> work_;         // 2N, of which the scalar path uses N
+    std::vector<float> work_;         // 2N: the vector frame step keeps two time signals
     std::vector<float> coefficients_; // B
     Fft fft_;
     uint32_t n_ = 0;

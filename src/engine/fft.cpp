@@ -3,6 +3,8 @@
 
 #include "engine/fft.h"
 
+#include "engine/fftsteps.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -38,37 +40,9 @@ void fillTwiddles(std::vector<float>& table, uint32_t count, double startRe, dou
     }
 }
 
-// e[k] += tw[k] * o[k] for k = 0 .. count-1 (complex values).
-void combine(float* __restrict e, const float* __restrict o, const float* __restrict tw,
-             uint32_t count) {
-    for (uint32_t k = 0; k < count; ++k) {
-        const float wRe = tw[2 * k];
-        const float wIm = tw[2 * k + 1];
-        const float oRe = o[2 * k];
-        const float oIm = o[2 * k + 1];
-        e[2 * k] = e[2 * k] + (wRe * oRe - wIm * oIm);
-        e[2 * k + 1] = e[2 * k + 1] + (wRe * oIm + wIm * oRe);
-    }
-}
-
-// Hartley combination of bins 0 .. n/2 of bins into n reals: y[k] = (re + im) of bin k for
-// k <= n/2, y[k] = (re - im) of bin n-k above; with kScaled each sum is multiplied by scale.
-template <bool kScaled>
-void hartley(const float* __restrict bins, float* __restrict y, uint32_t n, float scale) {
-    const uint32_t h = n / 2;
-    for (uint32_t k = 0; k <= h; ++k) {
-        const float v = bins[2 * k] + bins[2 * k + 1];
-        y[k] = kScaled ? v * scale : v;
-    }
-    for (uint32_t k = h + 1; k < n; ++k) {
-        const float v = bins[2 * (n - k)] - bins[2 * (n - k) + 1];
-        y[k] = kScaled ? v * scale : v;
-    }
-}
-
 } // namespace
 
-void Fft::init(int mode, uint32_t n) {
+void Fft::init(int mode, uint32_t n, simd::Path path) {
     n_ = n;
     stages_ = stagesFor(n);
     permutation_.clear();
@@ -114,7 +88,7 @@ void Fft::init(int mode, uint32_t n) {
         fillTwiddles(twiddles_, n / 2 - 1, c, s, c, s);
     }
     if (n >= simd::kMinLength) {
-        kernels_ = simd::kernelsFor(simd::activePath());
+        kernels_ = simd::kernelsFor(path);
         if (kernels_ != nullptr) {
             buildVectorTables();
         }
@@ -287,22 +261,7 @@ void Fft::forwardReal(const float* in, float* out) const {
     // Split into the even-sample spectrum E (out[0 .. h-1]) and the odd-sample spectrum O
     // (out[h .. n-1]).
     for (uint32_t i = 1; i < q; ++i) {
-        const float ziRe = z[2 * i];
-        const float ziIm = z[2 * i + 1];
-        const float zhRe = z[2 * (h - i)];
-        const float zhIm = z[2 * (h - i) + 1];
-        const float oRe = (zhIm + ziIm) * 0.5f;
-        const float oIm = (ziRe - zhRe) * (-0.5f);
-        z[2 * (h + i)] = oRe;
-        z[2 * (h + i) + 1] = oIm;
-        z[2 * (n - i)] = oRe;
-        z[2 * (n - i) + 1] = -oIm;
-        const float eRe = (ziRe + zhRe) * 0.5f;
-        const float eIm = (ziIm - zhIm) * 0.5f;
-        z[2 * i] = eRe;
-        z[2 * i + 1] = eIm;
-        z[2 * (h - i)] = eRe;
-        z[2 * (h - i) + 1] = -eIm;
+        fftsteps::split(z, i, n);
     }
 
     // Special bins: E[0], O[0], E[q], O[q].
@@ -322,7 +281,10 @@ void Fft::forwardReal(const float* in, float* out) const {
     z[1] = 0.0f;
 
     // X[k] = E[k] + tw[k-1] O[k] for k = 1 .. h-1.
-    combine(z + 2, z + 2 * (h + 1), twiddles_.data(), h - 1);
+    const float* tw = twiddles_.data();
+    for (uint32_t k = 1; k < h; ++k) {
+        fftsteps::combine(z + 2 * k, z + 2 * (h + k), tw + 2 * (k - 1));
+    }
 }
 
 void Fft::inverseReal(float* X, float* y) const {
@@ -345,9 +307,13 @@ void Fft::inverseReal(float* X, float* y) const {
     }
 
     const float scale = 1.0f / static_cast<float>(n);
-    hartley<false>(X, y, n, scale);
+    for (uint32_t k = 0; k <= n / 2; ++k) {
+        fftsteps::hartley<false>(X, y, k, n, scale);
+    }
     forwardReal(y, X);
-    hartley<true>(X, y, n, scale);
+    for (uint32_t k = 0; k <= n / 2; ++k) {
+        fftsteps::hartley<true>(X, y, k, n, scale);
+    }
 }
 
 } // namespace quorvane

@@ -18,9 +18,9 @@ public:
     Fft() = default;
     // mode 1 = complex, anything else = real; n a power of two. May be called again.
     // Allocates its tables (throws std::bad_alloc); the transforms allocate nothing.
-    // Real transforms of at least simd::kMinLength run on the vector path selected at this
-    // call (simd::activePath()); they give the same bits as the scalar code.
-    void init(int mode, uint32_t n);
+    // Real transforms of at least simd::kMinLength run on path (the scalar code when this
+    // processor cannot run it); every path gives the same bits.
+    void init(int mode, uint32_t n, simd::Path path = simd::bestPath());
 
     // Complex mode: forward transform of n complex values in place.
     void transformComplex(float* x) const;

@@ -35,24 +35,11 @@ struct FrameBuffers {
     float* keyState;
     float* work; // 2N: the vector frame step keeps two time signals at once
     // Position 0 of the accumulators once the first accShift samples, already read out, have
-    // left them: the frame step moves the N + 2H live ones down first, then adds the frame's
+    // left them: the frame step moves the N + H live ones down first, then adds the frame's
     // output from position ready on.
     float* accumulator[2];
     uint32_t accShift;
     uint32_t ready;
-};
-
-// Two consecutive frames in one step: the first as in FrameBuffers, whose inputs then hold
-// N + H samples; the second frame's input starts one hop later, its spectra, magnitudes and time
-// signals have buffers of their own, and its output goes into the accumulators one hop after
-// the first's.
-struct FramePairBuffers {
-    FrameBuffers first;
-    float* spectrum[2];            // N complex each
-    float* magnitude[2];           // bins each
-    float* work;                   // 2N
-    float* keys;                   // 2 bins: both frames' smoothed keys, interleaved
-    const float* coefficientPairs; // 2 bins: every coefficient twice
 };
 
 struct Kernels {
@@ -60,7 +47,6 @@ struct Kernels {
     void (*forwardReal)(const FftTables& fft, const float* in, float* out);
     void (*inverseReal)(const FftTables& fft, float* X, float* y);
     void (*frameStep)(const FftTables& fft, const FrameBuffers& frame);
-    void (*framePair)(const FftTables& fft, const FramePairBuffers& frames);
 };
 
 // Shortest real length the vector kernels take; shorter transforms run the scalar code.

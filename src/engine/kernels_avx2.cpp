@@ -3,14 +3,12 @@
 #include "engine/kernels.h"
 #if defined(__x86_64__)
 
-#include "engine/kernels_impl.h"
+#include "engine/vectorframestep.h"
 
 namespace quorvane::simd {
 
 const Kernels& avx2Kernels() {
-    static const Kernels kernels{Path::kAvx2, forwardRealImpl<8>, inverseRealImpl<8>,
-                                 frameStepImpl<8>, framePairImpl<8>};
-    return kernels;
+    return kernelsOf<8>(Path::kAvx2);
 }
 
 } // namespace quorvane::simd

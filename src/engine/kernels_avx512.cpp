@@ -3,14 +3,12 @@
 #include "engine/kernels.h"
 #if defined(__x86_64__)
 
-#include "engine/kernels_impl.h"
+#include "engine/vectorframestep.h"
 
 namespace quorvane::simd {
 
 const Kernels& avx512Kernels() {
-    static const Kernels kernels{Path::kAvx512, forwardRealImpl<16>, inverseRealImpl<16>,
-                                 frameStepImpl<16>, framePairImpl<16>};
-    return kernels;
+    return kernelsOf<16>(Path::kAvx512);
 }
 
 } // namespace quorvane::simd

@@ -2,14 +2,12 @@
 
 #include "engine/kernels.h"
 
-#include "engine/kernels_impl.h"
+#include "engine/vectorframestep.h"
 
 namespace quorvane::simd {
 
 const Kernels& sse2Kernels() {
-    static const Kernels kernels{Path::kSse2, forwardRealImpl<4>, inverseRealImpl<4>,
-                                 frameStepImpl<4>, framePairImpl<4>};
-    return kernels;
+    return kernelsOf<4>(Path::kSse2);
 }
 
 } // namespace quorvane::simd

@@ -1,4 +1,4 @@
-// Path selection: a processor check picks the widest path at first use.
+// Which paths this processor runs, from a check of its instruction sets.
 
 #include "engine/simd.h"
 
@@ -24,14 +24,6 @@ bool supported(Path path) {
     default:
         return false;
     }
-}
-
-Path& selected() {
-    static Path path = [] {
-        const std::vector<Path> paths = availablePaths();
-        return paths.back();
-    }();
-    return path;
 }
 
 } // namespace
@@ -60,16 +52,9 @@ std::vector<Path> availablePaths() {
     return paths;
 }
 
-bool forcePath(Path path) {
-    if (!supported(path)) {
-        return false;
-    }
-    selected() = path;
-    return true;
-}
-
-Path activePath() {
-    return selected();
+Path bestPath() {
+    static const Path best = availablePaths().back();
+    return best;
 }
 
 const Kernels* kernelsFor(Path path) {

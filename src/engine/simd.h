@@ -1,9 +1,8 @@
 #pragma once
 // Instruction-set paths of the engine. Every path does the same float operations in the same
 // order as the scalar code, so all of them give the same output bits; the vector paths only do
-// several of them at once. The default is the widest path the processor has. Objects pick their
-// path when they are configured (Fft::init, the DuckingProcessor constructor), never while audio
-// runs, so a change of the selection affects only objects configured after it.
+// several of them at once. Objects take their path when they are configured (Fft::init, the
+// DuckingProcessor constructor), by default the widest one this processor has.
 
 #include <cstdint>
 #include <vector>
@@ -18,11 +17,7 @@ const char* pathName(Path path);
 // The paths this build has and this processor can run, narrowest first; kScalar always.
 std::vector<Path> availablePaths();
 
-// Selects the path for objects configured from now on; false (and no change) when the path is
-// not available. For tests and benchmarks.
-bool forcePath(Path path);
-
-// The selected path.
-Path activePath();
+// The widest available path.
+Path bestPath();
 
 } // namespace quorvane::simd

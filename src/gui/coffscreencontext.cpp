@@ -6,8 +6,7 @@ namespace platform = quorvane::platform;
 
 COffscreenContext::COffscreenContext(CFrame* frame, int32_t width, int32_t height,
                                      const CColor& background)
-    : CDrawContext(frame, nullptr, nullptr), width(width), height(height),
-      backgroundColor(background) {
+    : CDrawContext(frame, nullptr, nullptr), width(width), height(height) {
     // surface: a memory picture in the screen's format
     surface = platform::createOffscreen(nullptr, width, height);
     if (!surface) return;

@@ -24,15 +24,12 @@ public:
 
     int32_t getWidth() const { return width; }
     int32_t getHeight() const { return height; }
-    CColor getBackgroundColor() const { return backgroundColor; }
     // The surface as an image, or null if it could not be made.
     const quorvane::platform::Image* getImage() const { return surface.get(); }
 
 protected:
     int32_t width = 0;
     int32_t height = 0;
-    bool ownsBitmap = true;
-    CColor backgroundColor;
     std::unique_ptr<quorvane::platform::Offscreen> surface;
 };
 

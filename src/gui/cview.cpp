@@ -122,9 +122,8 @@ CRect& CView::getViewSize(CRect& rect) {
     return rect;
 }
 
-void CView::setParentView(CView* view) {
-    parentView = view;
-}
+// Views keep no parent view: the frame is the only parent they use.
+void CView::setParentView(CView*) {}
 
 void CView::setParent(CFrame* frame) {
     parentFrame = frame;

@@ -62,14 +62,12 @@ public:
     virtual int32_t getNbReference();
 
     CFrame* getParent() const { return parentFrame; }
-    CView* getParentView() const { return parentView; }
 
 protected:
     int32_t nbReference = 1;
     CRect size;
     CRect mouseableArea;
     CFrame* parentFrame = nullptr;
-    CView* parentView = nullptr;
     bool dirty = false;
     bool mouseEnabled = true;
     bool transparencyEnabled = false;

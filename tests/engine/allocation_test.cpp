@@ -20,10 +20,12 @@
 namespace {
 
 size_t gAllocations = 0;
+size_t gBytes = 0;
 bool gRefuse = false;
 
 void* allocate(size_t size) {
     ++gAllocations;
+    gBytes += size;
     if (gRefuse) {
         return nullptr;
     }
@@ -127,22 +129,55 @@ TEST(DuckingProcessorAllocation, NoBlockLengthAllocates) {
     }
 }
 
-// reserve is where the memory comes from: bounded whatever the host announces, and a failure
-// keeps the staging that was there.
+// reserve is where the memory comes from: the staging grows to the longest block announced,
+// never beyond its cap and never shrinking; a failure keeps the staging that was there, and the
+// stream goes on with the same bits.
 TEST(DuckingProcessorAllocation, ReserveIsBoundedAndSurvivesMissingMemory) {
+    constexpr size_t kBothChannels = 2 * sizeof(float); // bytes of staging per sample
+    const int32_t least = static_cast<int32_t>(DuckingProcessor::kMinStaging);
+    const size_t most = DuckingProcessor::kMaxStaging;
+    struct Step {
+        int32_t request;
+        size_t bytes; // allocated by this call
+    };
+    const Step steps[] = {
+        {0, 0},
+        {-3, 0},
+        {100, 0},
+        {least, 0},
+        {4096, 4096 * kBothChannels},
+        {100, 0},
+        {8193, most * kBothChannels},
+        {1 << 28, 0},
+        {INT32_MAX, 0},
+    };
     DuckingProcessor p(44100.0f);
-    EXPECT_EQ(p.stagingLength(), DuckingProcessor::kMinStaging);
+    for (const Step& step : steps) {
+        gBytes = 0;
+        EXPECT_TRUE(p.reserve(step.request));
+        EXPECT_EQ(gBytes, step.bytes) << step.request;
+    }
+
+    const size_t total = 3 * most;
+    Signal in(total, 4);
+    Signal want(total, 5);
+    Signal got(total, 6);
+    DuckingProcessor reference(44100.0f);
+    for (size_t pos = 0; pos < total;) {
+        block(reference, in, want, pos, 512);
+    }
+    DuckingProcessor refused(44100.0f);
     gRefuse = true;
-    const bool ok = p.reserve(4096);
+    const bool ok = refused.reserve(4096);
     gRefuse = false;
     EXPECT_FALSE(ok);
-    EXPECT_EQ(p.stagingLength(), DuckingProcessor::kMinStaging);
-
     gAllocations = 0;
-    for (int32_t huge : {1 << 28, INT32_MAX}) {
-        EXPECT_TRUE(p.reserve(huge));
-        EXPECT_EQ(p.stagingLength(), DuckingProcessor::kMaxStaging);
+    gRefuse = true;
+    for (size_t pos = 0; pos < total;) {
+        block(refused, in, got, pos, static_cast<int32_t>(most));
     }
-    // one buffer of kMaxStaging floats per channel, once
-    EXPECT_EQ(gAllocations, 2u);
+    gRefuse = false;
+    EXPECT_EQ(gAllocations, 0u);
+    EXPECT_EQ(std::memcmp(got.ch[0].data(), want.ch[0].data(), total * sizeof(float)), 0);
+    EXPECT_EQ(std::memcmp(got.ch[1].data(), want.ch[1].data(), total * sizeof(float)), 0);
 }

@@ -20,18 +20,6 @@ using namespace quorvane::testing;
 
 namespace {
 
-// Selects a path for the objects a test configures and restores the default afterwards.
-class PathGuard {
-public:
-    explicit PathGuard(Path path) : saved_(quorvane::simd::activePath()) {
-        EXPECT_TRUE(quorvane::simd::forcePath(path));
-    }
-    ~PathGuard() { quorvane::simd::forcePath(saved_); }
-
-private:
-    Path saved_;
-};
-
 std::string name(Path path) {
     return quorvane::simd::pathName(path);
 }
@@ -51,8 +39,9 @@ const Fingerprint kStreams[] = {
 constexpr float kSceneSeconds = 4.5f;
 constexpr uint32_t kSceneSeed = 12345;
 
-uint64_t runScene(const DuckingScene& scene, float rate, const std::function<int32_t()>& next) {
-    DuckingProcessor p(rate);
+uint64_t runScene(const DuckingScene& scene, float rate, Path path,
+                  const std::function<int32_t()>& next) {
+    DuckingProcessor p(rate, path);
     const size_t length = scene.key.size();
     std::vector<float> out0(length), out1(length);
     size_t pos = 0;
@@ -73,10 +62,15 @@ TEST(Paths, ScalarAndSse2AreAlwaysAvailableAndTheDefaultIsTheWidest) {
     ASSERT_GE(paths.size(), 2u);
     EXPECT_EQ(paths[0], Path::kScalar);
     EXPECT_EQ(paths[1], Path::kSse2);
-    EXPECT_EQ(quorvane::simd::activePath(), paths.back());
+    EXPECT_EQ(quorvane::simd::bestPath(), paths.back());
     for (Path path : paths) {
         std::printf("path %s available\n", quorvane::simd::pathName(path));
     }
+    // A transform configured without a path takes the widest.
+    Fft fft;
+    fft.init(Fft::kReal, 1024);
+    ASSERT_NE(fft.kernels(), nullptr);
+    EXPECT_EQ(fft.kernels()->path, paths.back());
 }
 
 TEST(Paths, WindowAndCoefficientTablesAreTheSameOnEveryBuild) {
@@ -107,14 +101,10 @@ TEST(Paths, RealTransformsOfEveryPathMatchTheScalarPathBitForBit) {
     const uint32_t lengths[] = {32, 64, 128, 256, 1024, 2048, 4096};
     for (const uint32_t n : lengths) {
         Fft scalar;
-        {
-            PathGuard guard(Path::kScalar);
-            scalar.init(Fft::kReal, n);
-        }
+        scalar.init(Fft::kReal, n, Path::kScalar);
         for (Path path : quorvane::simd::availablePaths()) {
-            PathGuard guard(path);
             Fft fft;
-            fft.init(Fft::kReal, n);
+            fft.init(Fft::kReal, n, path);
             EXPECT_EQ(fft.kernels() != nullptr, path != Path::kScalar && n >= 64)
                 << name(path) << " N=" << n;
             Noise noise(n * 31 + static_cast<uint32_t>(path));
@@ -160,14 +150,13 @@ TEST(Paths, EngineStreamsOfEveryPathAndBlockPatternMatchTheRecordedOnes) {
     for (const Fingerprint& fp : kStreams) {
         const DuckingScene scene(fp.rate, kSceneSeconds, kSceneSeed);
         for (Path path : quorvane::simd::availablePaths()) {
-            PathGuard guard(path);
             for (const int32_t block : {1, 7, 256, 512, 4096}) {
-                EXPECT_EQ(runScene(scene, fp.rate, [block] { return block; }), fp.stream)
+                EXPECT_EQ(runScene(scene, fp.rate, path, [block] { return block; }), fp.stream)
                     << name(path) << " " << fp.rate << " Hz, blocks of " << block;
             }
             Noise lengths(static_cast<uint32_t>(fp.rate) + static_cast<uint32_t>(path));
             EXPECT_EQ(
-                runScene(scene, fp.rate,
+                runScene(scene, fp.rate, path,
                          [&lengths] { return static_cast<int32_t>(lengths.next() % 3000) + 1; }),
                 fp.stream)
                 << name(path) << " " << fp.rate << " Hz, random blocks";
@@ -177,14 +166,12 @@ TEST(Paths, EngineStreamsOfEveryPathAndBlockPatternMatchTheRecordedOnes) {
 
 // A reset (the host's suspend and resume) keeps the buffers, so what the frame steps leave in
 // them outside the live samples comes out after it: every path must leave there what the scalar
-// one does, whichever blocks came before (long blocks run two frames per step on the vector
-// paths, short ones one).
+// one does, whichever blocks came before.
 TEST(Paths, ResetsBetweenBlocksOfAnyLengthGiveTheScalarPathsStream) {
     for (const float rate : {22050.0f, 48000.0f, 96000.0f}) {
         const DuckingScene scene(rate, 2.0f, kSceneSeed);
         auto run = [&](Path path) {
-            PathGuard guard(path);
-            DuckingProcessor p(rate);
+            DuckingProcessor p(rate, path);
             Noise draws(static_cast<uint32_t>(rate));
             const size_t length = scene.key.size();
             std::vector<float> out0(length), out1(length);

@@ -3,9 +3,10 @@
 #include "gui/platform/headless/headlessstate.h"
 #include "gui/platform/headless/headlesswindow.h"
 #include "gui/platform/raster/rasterdevice.h"
-#include "gui/platform/raster/resourcetable.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 
 namespace quorvane::headless {
 
@@ -105,11 +106,36 @@ const raster::PixelBuffer* pixelsOf(const platform::Image* image) {
     return image ? raster::pixelsOf(*image) : nullptr;
 }
 
+namespace {
+
+// Registered pictures by resource id (modulo 65536); they outlive reset().
+struct Registry {
+    std::mutex mutex;
+    std::map<int32_t, std::shared_ptr<const raster::PixelBuffer>> pictures;
+};
+Registry& registry() {
+    static Registry r;
+    return r;
+}
+
+} // namespace
+
 void registerBitmap(int32_t id, const raster::PixelBuffer& pixels) {
-    raster::ResourceTable::instance().addPixels(id, pixels);
+    auto picture = std::make_shared<const raster::PixelBuffer>(pixels);
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.pictures[id & 0xFFFF] = std::move(picture);
 }
 void unregisterBitmap(int32_t id) {
-    raster::ResourceTable::instance().remove(id);
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.pictures.erase(id & 0xFFFF);
+}
+std::shared_ptr<const raster::PixelBuffer> registeredBitmap(int32_t id) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto it = r.pictures.find(id & 0xFFFF);
+    return it == r.pictures.end() ? nullptr : it->second;
 }
 
 } // namespace quorvane::headless

@@ -2,6 +2,7 @@
 
 #include "gui/platform/headless/headlessstate.h"
 #include "gui/platform/headless/headlesswindow.h"
+#include "gui/platform/raster/resourcetable.h"
 
 #include <algorithm>
 #include <new>
@@ -19,6 +20,19 @@ std::unique_ptr<Window> createChildWindow(void* parent, int32_t width, int32_t h
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+}
+
+// The pictures tests register first, then the bitmaps compiled into the binary. This replaces
+// the raster engine's loadBitmap, which knows only the latter.
+std::unique_ptr<Image> loadBitmap(int32_t id) {
+    try {
+        if (auto pixels = headless::registeredBitmap(id)) {
+            return std::make_unique<raster::RasterImage>(*pixels);
+        }
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return raster::ResourceTable::instance().load(id);
 }
 
 uint32_t physicalButtons() {

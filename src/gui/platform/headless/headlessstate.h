@@ -4,6 +4,7 @@
 #include "gui/platform/headless/headless.h"
 
 #include <deque>
+#include <memory>
 
 namespace quorvane::headless {
 
@@ -36,5 +37,8 @@ struct HeadlessState {
 };
 
 HeadlessState& state();
+
+// The picture registered as bitmap id, or null. Any thread: editors load bitmaps on their own.
+std::shared_ptr<const raster::PixelBuffer> registeredBitmap(int32_t id);
 
 } // namespace quorvane::headless

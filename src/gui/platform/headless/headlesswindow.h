@@ -26,7 +26,6 @@ public:
     void* parent() const { return parent_; }
     raster::PixelBuffer& pixels() { return pixels_; }
     const raster::PixelBuffer& pixels() const { return pixels_; }
-    bool dropEnabled() const { return dropEnabled_; }
     int32_t devicesOpened() const { return devicesOpened_; }
 
     // Paints rect now, through the events' onPaint (nothing once destroyed).

@@ -1,27 +1,20 @@
 #pragma once
-// The bitmap resources of the module, by id: BMP files compiled into the binary and pictures
-// that tests register.
+// The bitmap resources compiled into the binary, by id.
 
 #include "gui/platform/raster/rasterimage.h"
 
 #include <cstddef>
 #include <map>
 #include <memory>
-#include <mutex>
 
 namespace quorvane::raster {
 
-// Process-wide; editors on several threads load from it at once (under its mutex). Starts with the
-// embedded BMP files; ids are taken modulo 65536, as resource ids are 16 bits.
+// Process-wide and fixed once built, so editors on several threads load from it at once. Ids are
+// taken modulo 65536, as resource ids are 16 bits.
 class ResourceTable {
 public:
-    static ResourceTable& instance();
+    static const ResourceTable& instance();
 
-    // A BMP file image that stays valid for the life of the process (not copied).
-    void addBmp(int32_t id, const uint8_t* data, size_t size);
-    // A ready picture (copied).
-    void addPixels(int32_t id, const PixelBuffer& pixels);
-    void remove(int32_t id);
     // A fresh image of resource id, or null when there is none or it cannot be decoded.
     std::unique_ptr<RasterImage> load(int32_t id) const noexcept;
 
@@ -29,11 +22,9 @@ private:
     ResourceTable();
 
     struct Entry {
-        const uint8_t* bmp = nullptr;
+        const uint8_t* bmp = nullptr; // a BMP file image valid for the life of the process
         size_t size = 0;
-        std::shared_ptr<const PixelBuffer> pixels;
     };
-    mutable std::mutex mutex_;
     std::map<int32_t, Entry> entries_;
 };
 
