@@ -134,6 +134,7 @@ TEST_F(Outputs, NothingIsReplacedUnlessEveryOutputCanBeWritten) {
     writeInputs(kFloatWav);
     writeText(output, "keep me");
     mkdir(folder.path("pictures").c_str(), 0755);
+    mkdir(folder.path("shots.png").c_str(), 0755);
     const std::vector<std::string> before = folder.entries();
     struct Case {
         std::vector<std::string> args;
@@ -141,7 +142,9 @@ TEST_F(Outputs, NothingIsReplacedUnlessEveryOutputCanBeWritten) {
         std::string problem;
     };
     const Case cases[] = {
-        {{"-o", output, "--plot", folder.path("pictures")}, folder.path("pictures"), "is a folder"},
+        {{"-o", output, "--plot", folder.path("shots.png")},
+         folder.path("shots.png"),
+         "is a folder"},
         {{"-o", output, "--mix", folder.path("pictures")}, folder.path("pictures"), "is a folder"},
         {{"-o", output, "--mix", folder.path("no/mix.wav")},
          folder.path("no/mix.wav"),
