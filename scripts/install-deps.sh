@@ -4,7 +4,45 @@
 #
 #   scripts/install-deps.sh           the Linux build, its tests and the tool
 #   scripts/install-deps.sh windows   the Windows cross build and wine64 for its tests
+#   scripts/install-deps.sh wait-for-lock   only wait until no other package manager runs
+#
+# Another package manager run (a fresh machine's own updates) holds dpkg's lock; the script waits
+# for it up to QUORVANE_DPKG_WAIT seconds (default 600), saying so, then stops with a clear
+# message. QUORVANE_DPKG_LOCK names the lock to watch (default /var/lib/dpkg/lock-frontend).
 set -euo pipefail
+
+lock=${QUORVANE_DPKG_LOCK:-/var/lib/dpkg/lock-frontend}
+lock_wait=${QUORVANE_DPKG_WAIT:-600}
+
+# True while some process holds the lock open (apt and dpkg keep it open while they run).
+lock_busy() {
+    [ -e "$lock" ] || return 1
+    if command -v fuser >/dev/null; then
+        fuser -s "$lock" 2>/dev/null
+    else
+        ! flock -n "$lock" true 2>/dev/null
+    fi
+}
+
+wait_for_package_manager() {
+    lock_busy || return 0
+    echo "waiting for another package manager to finish (it holds $lock; up to $lock_wait s)" >&2
+    local waited=0
+    while lock_busy; do
+        if [ "$waited" -ge "$lock_wait" ]; then
+            echo "another package manager still holds $lock after $lock_wait s;" \
+                "run this again once it has finished" >&2
+            return 1
+        fi
+        sleep 1
+        waited=$((waited + 1))
+    done
+}
+
+if [ "${1:-}" = wait-for-lock ]; then
+    wait_for_package_manager
+    exit
+fi
 
 if [ "${1:-}" = windows ]; then
     packages=(
@@ -36,5 +74,8 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+wait_for_package_manager
+# apt waits as long itself should another run start in between.
+apt-get -o DPkg::Lock::Timeout="$lock_wait" update -qq
+apt-get -o DPkg::Lock::Timeout="$lock_wait" install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
