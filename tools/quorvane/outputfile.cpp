@@ -116,37 +116,39 @@ OutputFile::OutputFile(const std::string& destination)
             startStream(STDOUT_FILENO);
             return;
         }
+        // Devices and FIFOs, also behind links (/dev/stdout), are written into as any program
+        // writes into them; a FIFO's open waits for its reader.
+        struct stat status {};
+        if (stat(destination.c_str(), &status) == 0 &&
+            (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) || S_ISFIFO(status.st_mode))) {
+            int descriptor = -1;
+            while ((descriptor = open(destination.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC)) < 0) {
+                if (errno != EINTR) fail("cannot be opened for writing", errno);
+                throwIfInterrupted();
+            }
+            ownsStream_ = true;
+            startStream(descriptor);
+            return;
+        }
+
+        // Files: the link's target is replaced, the link stays.
         if (fs::path(destination).filename().empty())
             throw fileError(kExitOutput, destination, "is not a file name");
         target_ = followLinks(destination);
-
-        struct stat status {};
         if (stat(target_.c_str(), &status) != 0) {
             if (errno != ENOENT) fail("cannot be written", errno);
             startReplacement();
             return;
         }
         if (S_ISDIR(status.st_mode)) throw fileError(kExitOutput, destination, "is a folder");
-        if (S_ISREG(status.st_mode)) {
-            existed_ = true;
-            ownerUid_ = status.st_uid;
-            ownerGid_ = status.st_gid;
-            mode_ = status.st_mode;
-            startReplacement();
-            return;
-        }
-        if (!S_ISCHR(status.st_mode) && !S_ISBLK(status.st_mode) && !S_ISFIFO(status.st_mode))
+        if (!S_ISREG(status.st_mode))
             throw fileError(kExitOutput, destination,
                             "is neither a file, a device nor a FIFO and cannot be written");
-        // Devices and FIFOs are written into, as any program writes into them; a FIFO's open
-        // waits for its reader.
-        int descriptor = -1;
-        while ((descriptor = open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC)) < 0) {
-            if (errno != EINTR) fail("cannot be opened for writing", errno);
-            throwIfInterrupted();
-        }
-        ownsStream_ = true;
-        startStream(descriptor);
+        existed_ = true;
+        ownerUid_ = status.st_uid;
+        ownerGid_ = status.st_gid;
+        mode_ = status.st_mode;
+        startReplacement();
     } catch (...) {
         release();
         throw;
