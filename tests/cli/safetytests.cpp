@@ -246,6 +246,28 @@ TEST_F(Safety, AFileThatCannotBeReplacedStopsTheRenderBeforeItStarts) {
     EXPECT_EQ(readAudio(mine).frames(), 3000u);
 }
 
+TEST_F(Safety, AReplacementRefusedAtTheEndPutsBackThoseBeforeIt) {
+    // A folder takes the mix's name while the render runs: the output, already in place by
+    // then, goes back to what it was.
+    writeAudio(input, noiseAudio(1, 100000, 48000, 2)); // about 3 s through the slow stand-in
+    const std::string output = folder.path("a.wav"), mix = folder.path("b.wav");
+    writeText(output, "keep me");
+    const ScratchFolder streams;
+    const pid_t pid = startTool({"render", key, input, "-o", output, "--mix", mix, "--plugin",
+                                 fakeModule("fake_slow"), "--block", "64", "--quiet"},
+                                streams.path("out"), streams.path("err"));
+    for (int i = 0; i < 400 && hidden(folder).size() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(hidden(folder).size(), 2u) << "the render never started its outputs";
+    mkdir(mix.c_str(), 0755);
+    EXPECT_EQ(waitTool(pid), kOutput);
+    EXPECT_EQ(readText(streams.path("err")),
+              "quorvane: error: " + mix + ": cannot be replaced (Is a directory)\n");
+    EXPECT_EQ(readText(output), "keep me");
+    EXPECT_EQ(typeOf(mix), S_IFDIR);
+    EXPECT_EQ(hidden(folder), std::vector<std::string>{});
+}
+
 TEST_F(Safety, EverySignalThatEndsTheToolRemovesItsTemporaryFiles) {
     writeAudio(input, noiseAudio(1, 100000, 48000, 2)); // about 3 s through the slow stand-in
     const std::string output = folder.path("out.wav");

@@ -290,16 +290,20 @@ void OutputSet::commit() {
         if (file->writesThrough()) continue;
         const char* from = file->temporaryPath_.c_str();
         const char* to = file->target_.c_str();
-        Placed how = file->existed_ ? Placed::Exchanged : Placed::Created;
-        int done = renameat2(AT_FDCWD, from, AT_FDCWD, to,
-                             file->existed_ ? RENAME_EXCHANGE : RENAME_NOREPLACE);
-        if (done != 0 && errno == EEXIST) {
-            how = Placed::Exchanged;
-            done = renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE);
-        }
-        if (done != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            how = Placed::Renamed; // a file system that cannot exchange: plain replacement
-            done = std::rename(from, to);
+        // What is there now: a file to exchange, nothing, or something else that stays.
+        struct stat present {};
+        const bool exists = lstat(to, &present) == 0;
+        Placed how = exists ? Placed::Exchanged : Placed::Created;
+        int done = -1;
+        if (exists && !S_ISREG(present.st_mode)) {
+            errno = S_ISDIR(present.st_mode) ? EISDIR : EEXIST;
+        } else {
+            done = renameat2(AT_FDCWD, from, AT_FDCWD, to,
+                             exists ? RENAME_EXCHANGE : RENAME_NOREPLACE);
+            if (done != 0 && (errno == EINVAL || errno == ENOSYS)) {
+                how = Placed::Renamed; // a file system that cannot exchange: plain replacement
+                done = std::rename(from, to);
+            }
         }
         if (done != 0) {
             const int error = errno;
