@@ -1,4 +1,4 @@
-# make demo   build everything and run the demo
+# make demo   build the plug-in and the tool, and run the demo
 # make test   build everything and run every test
 # make bench  build and run the benchmarks
 # make sanitize  build and run every test with the address and undefined-behaviour sanitizers
@@ -49,7 +49,9 @@ test-win32:
 	start=$$(date +%s); ctest --preset win32; rc=$$?; \
 	echo "32-bit Windows tests $$how ($$(( $$(date +%s) - start )) s)"; exit $$rc
 
-demo: build
+# The demo needs only the module and the tool; make test builds the rest.
+demo: configure
+	cmake --build --preset default --target quorvane Quorvane
 	$(TOOL) demo
 
 bench: deps

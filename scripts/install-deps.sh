@@ -6,7 +6,45 @@
 #   scripts/install-deps.sh windows   the Windows cross build, the installer, and wine for the
 #                                     tests; 32-bit wine (i386 packages) only where it can be had
 #   scripts/install-deps.sh ardour    ardour7-lua, for the test that exports through Ardour
+#   scripts/install-deps.sh wait-for-lock   only wait until no other package manager runs
+#
+# Another package manager run (a fresh machine's own updates) holds dpkg's lock; the script waits
+# for it up to QUORVANE_DPKG_WAIT seconds (default 600), saying so, then stops with a clear
+# message. QUORVANE_DPKG_LOCK names the lock to watch (default /var/lib/dpkg/lock-frontend).
 set -euo pipefail
+
+lock=${QUORVANE_DPKG_LOCK:-/var/lib/dpkg/lock-frontend}
+lock_wait=${QUORVANE_DPKG_WAIT:-600}
+
+# True while some process holds the lock open (apt and dpkg keep it open while they run).
+lock_busy() {
+    [ -e "$lock" ] || return 1
+    if command -v fuser >/dev/null; then
+        fuser -s "$lock" 2>/dev/null
+    else
+        ! flock -n "$lock" true 2>/dev/null
+    fi
+}
+
+wait_for_package_manager() {
+    lock_busy || return 0
+    echo "waiting for another package manager to finish (it holds $lock; up to $lock_wait s)" >&2
+    local waited=0
+    while lock_busy; do
+        if [ "$waited" -ge "$lock_wait" ]; then
+            echo "another package manager still holds $lock after $lock_wait s;" \
+                "run this again once it has finished" >&2
+            return 1
+        fi
+        sleep 1
+        waited=$((waited + 1))
+    done
+}
+
+if [ "${1:-}" = wait-for-lock ]; then
+    wait_for_package_manager
+    exit
+fi
 
 # Best effort: a machine without i386 packages still builds and tests everything else, and the
 # 32-bit Windows tests say they are skipped.
@@ -55,8 +93,11 @@ if [ ${#missing[@]} -ne 0 ]; then
         exit 1
     fi
     echo "installing: ${missing[*]}"
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    wait_for_package_manager
+    # apt waits as long itself should another run start in between.
+    apt-get -o DPkg::Lock::Timeout="$lock_wait" update -qq
+    apt-get -o DPkg::Lock::Timeout="$lock_wait" install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
 fi
 if [ ${#missingOptional[@]} -ne 0 ]; then
     note="the 32-bit Windows tests will be skipped"
@@ -67,9 +108,12 @@ if [ ${#missingOptional[@]} -ne 0 ]; then
         exit 0
     fi
     echo "installing: ${missingOptional[*]}"
+    wait_for_package_manager
     if { dpkg --print-foreign-architectures | grep -qx i386 ||
-        { dpkg --add-architecture i386 && apt-get update -qq; }; } &&
-        apt-get install -y -qq --no-install-recommends "${missingOptional[@]}" >/dev/null; then
+        { dpkg --add-architecture i386 &&
+            apt-get -o DPkg::Lock::Timeout="$lock_wait" update -qq; }; } &&
+        apt-get -o DPkg::Lock::Timeout="$lock_wait" install -y -qq --no-install-recommends \
+            "${missingOptional[@]}" >/dev/null; then
         :
     else
         echo "could not install ${missingOptional[*]}: $note" >&2

@@ -134,6 +134,7 @@ TEST_F(Outputs, NothingIsReplacedUnlessEveryOutputCanBeWritten) {
     writeInputs(kFloatWav);
     writeText(output, "keep me");
     mkdir(folder.path("pictures").c_str(), 0755);
+    mkdir(folder.path("shots.png").c_str(), 0755);
     const std::vector<std::string> before = folder.entries();
     struct Case {
         std::vector<std::string> args;
@@ -141,7 +142,9 @@ TEST_F(Outputs, NothingIsReplacedUnlessEveryOutputCanBeWritten) {
         std::string problem;
     };
     const Case cases[] = {
-        {{"-o", output, "--plot", folder.path("pictures")}, folder.path("pictures"), "is a folder"},
+        {{"-o", output, "--plot", folder.path("shots.png")},
+         folder.path("shots.png"),
+         "is a folder"},
         {{"-o", output, "--mix", folder.path("pictures")}, folder.path("pictures"), "is a folder"},
         {{"-o", output, "--mix", folder.path("no/mix.wav")},
          folder.path("no/mix.wav"),
@@ -165,15 +168,16 @@ TEST_F(Outputs, NothingIsReplacedUnlessEveryOutputCanBeWritten) {
 TEST_F(Outputs, AReplacedFileKeepsItsModeAndOwner) {
     writeInputs(kFloatWav);
     writeText(output, "old");
-    chmod(output.c_str(), 0640);
     const bool root = geteuid() == 0;
     if (root) {
         ASSERT_EQ(chown(output.c_str(), 1234, 2345), 0);
     }
+    // Set-user and set-group bits are not carried over.
+    chmod(output.c_str(), 06750);
     ASSERT_EQ(render({"-o", output}).exitCode, 0);
     struct stat replaced {};
     ASSERT_EQ(stat(output.c_str(), &replaced), 0);
-    EXPECT_EQ(replaced.st_mode & 07777, 0640u);
+    EXPECT_EQ(replaced.st_mode & 07777, 0750u);
     if (root) {
         EXPECT_EQ(replaced.st_uid, 1234u);
         EXPECT_EQ(replaced.st_gid, 2345u);

@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -123,6 +125,8 @@ std::vector<float> interleave(const std::vector<std::vector<float>>& channels) {
 }
 
 std::string toolPath() {
+    // Another build of the tool may be tried against the same tests.
+    if (const char* other = std::getenv("QUORVANE_TEST_TOOL")) return other;
     return QUORVANE_TOOL;
 }
 std::string quorvaneModule() {
@@ -169,6 +173,47 @@ ToolRun runTool(const std::vector<std::string>& args) {
     ToolRun run;
     run.exitCode = waitTool(startTool(args, outPath, errPath));
     run.out = readText(outPath);
+    run.err = readText(errPath);
+    return run;
+}
+
+} // namespace clitest
+
+namespace clitest {
+
+ToolRun runTool(const std::vector<std::string>& args, const ChildSetup& setup) {
+    const ScratchFolder streams;
+    const std::string outPath = streams.path("out.txt");
+    const std::string errPath = streams.path("err.txt");
+    std::vector<std::string> all = {toolPath()};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : all)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const int out = setup.standardOutput >= 0
+                        ? setup.standardOutput
+                        : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        if (setup.fileSizeLimit >= 0) {
+            const rlimit limit{rlim_t(setup.fileSizeLimit), rlim_t(setup.fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (setup.switchUser && (setgid(setup.uid) != 0 || setuid(setup.uid) != 0)) _exit(126);
+        if (!setup.folder.empty() && chdir(setup.folder.c_str()) != 0) _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (setup.standardOutput < 0) close(out);
+    close(err);
+    ToolRun run;
+    run.exitCode = waitTool(pid);
+    if (setup.standardOutput < 0) run.out = readText(outPath);
     run.err = readText(errPath);
     return run;
 }

@@ -65,4 +65,15 @@ int waitTool(pid_t pid);
 // Runs the tool to the end and collects what it printed.
 ToolRun runTool(const std::vector<std::string>& args);
 
+// What the child process sets up before it becomes the tool.
+struct ChildSetup {
+    uid_t uid = 0; // with switchUser: the user (and group) it runs as
+    bool switchUser = false;
+    long long fileSizeLimit = -1; // bytes a file may grow to, -1 for no limit
+    int standardOutput = -1;      // a descriptor for its standard output instead of a capture
+    std::string folder;           // its working folder, "" for the test's own
+};
+// Runs the tool to the end in a child set up so; run.out is empty when standardOutput is given.
+ToolRun runTool(const std::vector<std::string>& args, const ChildSetup& setup);
+
 } // namespace clitest

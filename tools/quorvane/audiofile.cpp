@@ -3,6 +3,8 @@
 #include "outputfile.h"
 #include "toolerror.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,6 +50,60 @@ int32_t toInteger(float sample, int bits) {
     return static_cast<int32_t>(static_cast<int64_t>(scaled) * (int64_t{1} << (32 - bits)));
 }
 
+// libsndfile writes through these, so that every byte that does not reach the file is seen,
+// whatever the format's own code makes of a failed write.
+sf_count_t sinkLength(void* user) {
+    struct stat status {};
+    return fstat(static_cast<AudioWriter::Sink*>(user)->descriptor, &status) == 0 ? status.st_size
+                                                                                  : -1;
+}
+
+sf_count_t sinkSeek(sf_count_t offset, int whence, void* user) {
+    return lseek(static_cast<AudioWriter::Sink*>(user)->descriptor, offset, whence);
+}
+
+sf_count_t sinkRead(void* bytes, sf_count_t count, void* user) {
+    auto* sink = static_cast<AudioWriter::Sink*>(user);
+    sf_count_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(sink->descriptor, static_cast<char*>(bytes) + done,
+                                   static_cast<size_t>(count - done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += got;
+    }
+    return done;
+}
+
+sf_count_t sinkWrite(const void* bytes, sf_count_t count, void* user) {
+    auto* sink = static_cast<AudioWriter::Sink*>(user);
+    sf_count_t done = 0;
+    while (done < count) {
+        const ssize_t put = ::write(sink->descriptor, static_cast<const char*>(bytes) + done,
+                                    static_cast<size_t>(count - done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            if (sink->error == 0) sink->error = put < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += put;
+    }
+    return done;
+}
+
+sf_count_t sinkTell(void* user) {
+    return lseek(static_cast<AudioWriter::Sink*>(user)->descriptor, 0, SEEK_CUR);
+}
+
+SF_VIRTUAL_IO sinkIo{sinkLength, sinkSeek, sinkRead, sinkWrite, sinkTell};
+
+int64_t countNonFinite(const float* samples, size_t count) {
+    int64_t found = 0;
+    for (size_t i = 0; i < count; ++i)
+        found += !std::isfinite(samples[i]);
+    return found;
+}
+
 } // namespace
 
 std::string describeFormat(int format) {
@@ -73,7 +129,7 @@ int integerBits(int format) {
 
 // --- AudioReader ------------------------------------------------------------------------------
 
-AudioReader::AudioReader(const std::string& path) : path_(path) {
+AudioReader::AudioReader(const std::string& path, bool noFrames) : path_(path) {
     // Open: name the file's problem before libsndfile's more general one.
     checkReadable(path);
     file_ = sf_open(path.c_str(), SFM_READ, &info_);
@@ -81,8 +137,8 @@ AudioReader::AudioReader(const std::string& path) : path_(path) {
         throw fileError(kExitInput, path,
                         std::string("not a readable audio file (") + sf_strerror(nullptr) + ")");
 
-    // Check: a stream of known length with at least one frame.
-    if (info_.frames <= 0 || info_.channels <= 0 || info_.samplerate <= 0) {
+    // Check: a stream of known length, with at least one frame unless none will do.
+    if (info_.frames < (noFrames ? 0 : 1) || info_.channels <= 0 || info_.samplerate <= 0) {
         sf_close(file_);
         file_ = nullptr;
         throw fileError(kExitInput, path,
@@ -97,7 +153,12 @@ AudioReader::~AudioReader() {
 }
 
 int64_t AudioReader::read(float* interleaved, int64_t count) {
-    if (bits_ == 0) return sf_readf_float(file_, interleaved, count);
+    if (bits_ == 0) {
+        const int64_t got = sf_readf_float(file_, interleaved, count);
+        if (got > 0)
+            nonFinite_ += countNonFinite(interleaved, static_cast<size_t>(got) * info_.channels);
+        return got;
+    }
 
     // Integer files: exact conversion, 2^-31 per step of the left-aligned value.
     const size_t samples = static_cast<size_t>(count) * static_cast<size_t>(info_.channels);
@@ -111,24 +172,32 @@ int64_t AudioReader::read(float* interleaved, int64_t count) {
 
 // --- AudioWriter ------------------------------------------------------------------------------
 
+AudioWriter::AudioWriter(OutputFile& file, int sampleRate, int channels, int format)
+    : output_(&file), channels_(channels), bits_(integerBits(format)) {
+    open(sampleRate, channels, format);
+}
+
 AudioWriter::AudioWriter(const std::string& path, int sampleRate, int channels, int format)
-    : channels_(channels), bits_(integerBits(format)) {
+    : own_(std::make_unique<OutputSet>()), channels_(channels), bits_(integerBits(format)) {
+    output_ = &own_->add(path);
+    open(sampleRate, channels, format);
+}
+
+void AudioWriter::open(int sampleRate, int channels, int format) {
     // Check: libsndfile must be able to write this format with this layout.
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = channels;
     info.format = format;
     if (!sf_format_check(&info))
-        throw fileError(kExitOutput, path,
+        throw fileError(kExitOutput, output_->destination(),
                         "cannot be written as " + describeFormat(format) + " with " +
                             std::to_string(channels) + " channels");
 
-    // Open: into the temporary file; libsndfile takes over its descriptor.
-    output_ = std::make_unique<OutputFile>(path);
-    file_ = sf_open_fd(output_->releaseDescriptor(), SFM_WRITE, &info, SF_TRUE);
-    if (!file_)
-        throw fileError(kExitOutput, path,
-                        std::string("cannot be written (") + sf_strerror(nullptr) + ")");
+    // Open: into the temporary file, through the sink that keeps every write error.
+    sink_.descriptor = output_->descriptor();
+    file_ = sf_open_virtual(&sinkIo, SFM_WRITE, &info, &sink_);
+    if (!file_) fail("cannot be written", sf_strerror(nullptr));
     // Encodings other than plain integers (companded, adaptive) clip in libsndfile.
     if (bits_ == 0 && (format & SF_FORMAT_SUBMASK) != SF_FORMAT_FLOAT &&
         (format & SF_FORMAT_SUBMASK) != SF_FORMAT_DOUBLE)
@@ -139,35 +208,41 @@ AudioWriter::~AudioWriter() {
     if (file_) sf_close(file_);
 }
 
+void AudioWriter::fail(const std::string& what, const char* libraryText) const {
+    // The system's reason when there is one: libsndfile's own text is vaguer or missing.
+    throw fileError(kExitOutput, output_->destination(),
+                    what + " (" + (sink_.error != 0 ? std::strerror(sink_.error) : libraryText) +
+                        ")");
+}
+
 void AudioWriter::write(const float* interleaved, int64_t count) {
+    const size_t samples = static_cast<size_t>(count) * static_cast<size_t>(channels_);
+    nonFinite_ += countNonFinite(interleaved, samples);
     int64_t written = 0;
     if (bits_ == 0) {
         written = sf_writef_float(file_, interleaved, count);
     } else {
         // Integer files: round to the file's own step and clip at full scale.
-        const size_t samples = static_cast<size_t>(count) * static_cast<size_t>(channels_);
         if (scratch_.size() < samples) scratch_.resize(samples);
         for (size_t i = 0; i < samples; ++i)
             scratch_[i] = toInteger(interleaved[i], bits_);
         written = sf_writef_int(file_, scratch_.data(), count);
     }
-    if (written != count)
-        throw fileError(kExitOutput, output_->destination(),
-                        std::string("write failed (") + sf_strerror(file_) + ")");
+    if (written != count || sink_.error != 0 || sf_error(file_) != SF_ERR_NO_ERROR)
+        fail("cannot be written", sf_strerror(file_));
 }
 
 void AudioWriter::finish() {
     if (!file_) return;
     const int closed = sf_close(file_);
     file_ = nullptr;
-    if (closed != 0)
-        throw fileError(kExitOutput, output_->destination(),
-                        std::string("cannot be completed (") + sf_error_number(closed) + ")");
+    if (closed != 0 || sink_.error != 0) fail("cannot be written", sf_error_number(closed));
+    output_->finish();
 }
 
 void AudioWriter::commit() {
     finish();
-    output_->commit();
+    if (own_) own_->commit();
 }
 
 } // namespace quorvane::cli

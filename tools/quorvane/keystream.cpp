@@ -11,7 +11,7 @@ constexpr size_t kFileChunk = 4096; // key file frames read at a time for the re
 
 } // namespace
 
-KeyStream::KeyStream(const std::string& path, int rate) : reader_(path) {
+KeyStream::KeyStream(const std::string& path, int rate) : reader_(path, true) {
     if (reader_.sampleRate() == rate) {
         frames_ = reader_.frames();
         return;

@@ -14,7 +14,8 @@ namespace quorvane::cli {
 
 class KeyStream {
 public:
-    // Opens the key file (ToolError with kExitInput as AudioReader does) for reading at rate.
+    // Opens the key file (ToolError with kExitInput as AudioReader does) for reading at rate; a
+    // key without frames is silence.
     KeyStream(const std::string& path, int rate);
     ~KeyStream();
     KeyStream(const KeyStream&) = delete;
@@ -31,6 +32,8 @@ public:
     // Reads up to count frames at the asked rate into interleaved; answers how many were read,
     // fewer than asked only at the end.
     int64_t read(float* interleaved, int64_t count);
+    // Samples of the file read so far that were NaN or infinite.
+    int64_t nonFiniteSamples() const { return reader_.nonFiniteSamples(); }
 
 private:
     AudioReader reader_;

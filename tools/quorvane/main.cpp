@@ -10,6 +10,7 @@
 #include <sndfile.h>
 #include <soxr.h>
 
+#include <cctype>
 #include <iostream>
 #include <new>
 
@@ -32,6 +33,21 @@ std::string versionText() {
            "\nlibraries: libsndfile " +
            bareVersion(sf_version_string()) + ", libsoxr " + bareVersion(soxr_version()) +
            ", libpng " + bareVersion(png_get_libpng_ver(nullptr));
+}
+
+// A value that looks like an option is a value forgotten: "-o --mix" names no file. Numbers
+// (-5) and "-" (standard output) are values; ./--mix names a file called --mix.
+std::string optionNotValue(const std::string& value) {
+    if (value.size() < 2 || value[0] != '-') return "";
+    if (std::isdigit(static_cast<unsigned char>(value[1])) || value[1] == '.') return "";
+    return "lacks its value ('" + value + "' is an option; a file of that name is ./" + value + ")";
+}
+
+void refuseOptionsAsValues(CLI::App& app) {
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; }))
+        for (CLI::Option* option : command->get_options())
+            if (option->get_type_size() != 0 && option->nonpositional())
+                option->check(optionNotValue);
 }
 
 int reportFailure(const std::string& message, int exitCode) {
@@ -69,6 +85,7 @@ int main(int argc, char** argv) {
     registerDemoCommand(app, run);
     registerSnapshotCommand(app, run);
     registerEditCommand(app, run);
+    refuseOptionsAsValues(app);
 
     // Parse: help goes to standard output, a usage error is one line on standard error.
     try {

@@ -2,6 +2,7 @@
 // without writing the ducked audio.
 
 #include "command.h"
+#include "nonfinite.h"
 #include "plotpicture.h"
 #include "toolerror.h"
 
@@ -30,9 +31,12 @@ int runPlot(const PlotOptions& options) {
     settings.progress = !options.quiet;
     const RenderResult result =
         renderAndPlot(options.key, options.input, {}, settings, options.picture);
+    const std::string note = reportNonFinite(result, options.key, options.input, {});
     if (!options.quiet)
-        std::printf("%s: %.2f s at %d Hz; rendered and drawn in %.2f s\n", options.picture.c_str(),
-                    result.audioSeconds(), result.sampleRate, result.seconds);
+        std::fprintf(options.picture == "-" ? stderr : stdout,
+                     "%s: %.2f s at %d Hz; rendered and drawn in %.2f s%s\n",
+                     options.picture.c_str(), result.audioSeconds(), result.sampleRate,
+                     result.seconds, note.c_str());
     return kExitOk;
 }
 
@@ -45,14 +49,15 @@ void registerPlotCommand(CLI::App& app, CommandRunner& run) {
                 "spectrograms of the key, the input and the output and the gain reduction.");
     plot->add_option("KEY", options->key, "The key")->required();
     plot->add_option("INPUT", options->input, "The signal to duck")->required();
-    plot->add_option("-o,--output", options->picture, "The PNG picture to write")
+    plot->add_option("-o,--output", options->picture,
+                     "The PNG picture to write (- for standard output)")
         ->type_name("PICTURE.png")
         ->required();
     addPluginOption(*plot, options->pluginPath);
     plot->add_option("--block", options->blockSize, "Frames per processing block (default 512)")
         ->type_name("N")
         ->check(CLI::Range(1, 1 << 20));
-    plot->add_flag("--quiet", options->quiet, "Print nothing but errors");
+    plot->add_flag("--quiet", options->quiet, "Print nothing but errors and warnings");
     plot->callback([options, &run] { run = [options] { return runPlot(*options); }; });
 }
 

@@ -307,7 +307,7 @@ void writePlot(const PlotCollector& plot, const PlotLabels& labels, OutputFile& 
     // File.
     const raster::PixelBuffer& pixels = canvas.pixels();
     const std::string problem =
-        writePng(file.releaseDescriptor(), pixels.width(), pixels.height(), pixels.data().data());
+        writePng(dup(file.descriptor()), pixels.width(), pixels.height(), pixels.data().data());
     if (!problem.empty())
         throw fileError(kExitOutput, file.destination(), "cannot be written (" + problem + ")");
 }
@@ -345,9 +345,12 @@ RenderResult renderAndPlot(const std::string& key, const std::string& input,
             throw fileError(kExitUsage, picture,
                             "is the same file as " + *other + "; choose another picture file");
 
+    checkPictureName(picture);
+
     // Start the picture's file, so that a picture that cannot be written stops the render
-    // before it begins.
-    OutputFile file(picture);
+    // before it begins; it is put in place with the audio files, or none of them is.
+    OutputSet outputs;
+    OutputFile& file = outputs.add(picture);
     const auto name = [](const std::string& path) {
         return std::filesystem::path(path).filename().string();
     };
@@ -355,8 +358,8 @@ RenderResult renderAndPlot(const std::string& key, const std::string& input,
                                : !outputName.empty()   ? outputName
                                                        : "ducked " + name(input);
     PictureTarget target(file, name(key), name(input), output);
-    const RenderResult result = renderFiles(key, input, targets, settings, &target);
-    file.commit();
+    const RenderResult result = renderFiles(key, input, targets, settings, &target, &outputs);
+    outputs.commit();
     return result;
 }
 

@@ -1,11 +1,15 @@
 #include "pngfile.h"
 
+#include "toolerror.h"
+
 #include <png.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <vector>
 
@@ -13,23 +17,6 @@
 #include <unistd.h>
 
 namespace quorvane::cli {
-namespace {
-
-// The temporary file's name pattern in the destination's folder.
-std::string temporaryPattern(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    return folder + ".quorvane-png-XXXXXX";
-}
-
-// Permissions a newly created file gets under the process's umask.
-mode_t newFileMode() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
-} // namespace
 
 std::string writePng(int descriptor, int32_t width, int32_t height,
                      const uint32_t* pixels) noexcept {
@@ -72,19 +59,17 @@ std::string writePng(int descriptor, int32_t width, int32_t height,
     }
 }
 
-std::string writePng(const std::string& path, int32_t width, int32_t height,
-                     const uint32_t* pixels) noexcept {
-    // temporary file beside the destination, put in place once complete
-    std::string temporary = temporaryPattern(path);
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) return std::strerror(errno);
-    std::string problem = writePng(fd, width, height, pixels);
-    if (problem.empty() && chmod(temporary.c_str(), newFileMode()) != 0)
-        problem = std::strerror(errno);
-    if (problem.empty() && std::rename(temporary.c_str(), path.c_str()) != 0)
-        problem = std::strerror(errno);
-    if (!problem.empty()) unlink(temporary.c_str());
-    return problem;
+void checkPictureName(const std::string& path) {
+    // Standard output, devices and FIFOs have no format in their names.
+    struct stat status {};
+    if (path == "-" ||
+        (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)))
+        return;
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension != ".png")
+        throw fileError(kExitUsage, path, "pictures are written as PNG; give the file a .png name");
 }
 
 } // namespace quorvane::cli

@@ -2,6 +2,7 @@
 // and ducked input, or both.
 
 #include "command.h"
+#include "nonfinite.h"
 #include "outputformat.h"
 #include "plotpicture.h"
 #include "renderer.h"
@@ -29,19 +30,26 @@ struct RenderOptions {
     bool quiet = false;
 };
 
-void printSummary(const RenderOptions& options, const RenderResult& result) {
+void printSummary(const RenderOptions& options, const RenderResult& result, const std::string& note,
+                  std::FILE* stream) {
+    const auto shown = [](const std::string& name) {
+        return name == "-" ? std::string("standard output") : name;
+    };
     const RenderTargets& targets = options.targets;
-    std::string files = targets.output.empty() ? targets.mix : targets.output;
-    if (!targets.output.empty() && !targets.mix.empty()) files += " and the mix " + targets.mix;
+    std::string files = shown(targets.output.empty() ? targets.mix : targets.output);
+    if (!targets.output.empty() && !targets.mix.empty())
+        files += " and the mix " + shown(targets.mix);
     std::string resampled;
     if (result.keySampleRate != result.sampleRate)
         resampled = "; key resampled from " + std::to_string(result.keySampleRate) + " Hz";
-    std::printf("%s: %d channel%s at %d Hz, %.2f s%s; latency %d samples %s; rendered in %.2f s "
-                "on %d thread%s (real-time factor %.1f)\n",
-                files.c_str(), result.channels, result.channels == 1 ? "" : "s", result.sampleRate,
-                result.audioSeconds(), resampled.c_str(), result.latency,
-                options.noLatencyCompensation ? "kept" : "compensated", result.seconds,
-                result.threads, result.threads == 1 ? "" : "s", result.realTimeFactor());
+    std::fprintf(stream,
+                 "%s: %d channel%s at %d Hz, %.2f s%s; latency %d samples %s; rendered in %.2f s "
+                 "on %d thread%s (real-time factor %.1f)%s\n",
+                 files.c_str(), result.channels, result.channels == 1 ? "" : "s", result.sampleRate,
+                 result.audioSeconds(), resampled.c_str(), result.latency,
+                 options.noLatencyCompensation ? "kept" : "compensated", result.seconds,
+                 result.threads, result.threads == 1 ? "" : "s", result.realTimeFactor(),
+                 note.c_str());
 }
 
 int runRender(const RenderOptions& options) {
@@ -59,7 +67,11 @@ int runRender(const RenderOptions& options) {
         options.picture.empty()
             ? renderFiles(options.key, options.input, options.targets, settings)
             : renderAndPlot(options.key, options.input, options.targets, settings, options.picture);
-    if (!options.quiet) printSummary(options, result);
+    const std::string note = reportNonFinite(result, options.key, options.input, options.targets);
+    // Standard output may be one of the files; the summary then goes with the messages.
+    const bool toStandardOutput =
+        options.targets.output == "-" || options.targets.mix == "-" || options.picture == "-";
+    if (!options.quiet) printSummary(options, result, note, toStandardOutput ? stderr : stdout);
     return kExitOk;
 }
 
@@ -87,7 +99,9 @@ void registerRenderCommand(CLI::App& app, CommandRunner& run) {
                      "with silence or cut to INPUT's length")
         ->required();
     render->add_option("INPUT", options->input, "The signal to duck")->required();
-    render->add_option("-o,--output", options->targets.output, "The ducked file to write")
+    render
+        ->add_option("-o,--output", options->targets.output,
+                     "The ducked file to write (- for standard output)")
         ->type_name("OUTPUT");
     render
         ->add_option("--mix", options->targets.mix,
@@ -119,7 +133,7 @@ void registerRenderCommand(CLI::App& app, CommandRunner& run) {
                      "Also draw the spectrograms of key, input and output and the gain "
                      "reduction into this PNG file")
         ->type_name("PICTURE.png");
-    render->add_flag("--quiet", options->quiet, "Print nothing but errors");
+    render->add_flag("--quiet", options->quiet, "Print nothing but errors and warnings");
     render->callback([options, &run] { run = [options] { return runRender(*options); }; });
 }
 

@@ -246,7 +246,7 @@ int threadCount(int jobs, int channels) {
 
 RenderResult renderFiles(const std::string& keyPath, const std::string& inputPath,
                          const RenderTargets& targets, const RenderSettings& settings,
-                         RenderObserver* observer) {
+                         RenderObserver* observer, OutputSet* outputs) {
     const auto start = std::chrono::steady_clock::now();
 
     // Inputs: readable audio; the key in the input's time.
@@ -262,10 +262,12 @@ RenderResult renderFiles(const std::string& keyPath, const std::string& inputPat
         if (!paths[i]->empty())
             formats[i] = chooseOutputFormat(*paths[i], input.format(), input.channels(),
                                             input.sampleRate(), settings.bits);
+    OutputSet ownOutputs;
+    OutputSet& files = outputs ? *outputs : ownOutputs;
     std::unique_ptr<AudioWriter> writers[2];
     for (int i = 0; i < 2; ++i)
         if (!paths[i]->empty())
-            writers[i] = std::make_unique<AudioWriter>(*paths[i], input.sampleRate(),
+            writers[i] = std::make_unique<AudioWriter>(files.add(*paths[i]), input.sampleRate(),
                                                        input.channels(), formats[i]);
     AudioWriter* const output = writers[0].get();
     AudioWriter* const mix = writers[1].get();
@@ -298,11 +300,14 @@ RenderResult renderFiles(const std::string& keyPath, const std::string& inputPat
     // Finish: every file complete before any appears under its name.
     for (AudioWriter* writer : {output, mix})
         if (writer) writer->finish();
+    result.keyNonFinite = key.nonFiniteSamples();
+    result.inputNonFinite = input.nonFiniteSamples();
+    result.outputNonFinite = output ? output->nonFiniteSamples() : 0;
+    result.mixNonFinite = mix ? mix->nonFiniteSamples() : 0;
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (observer) observer->end(result);
-    for (AudioWriter* writer : {output, mix})
-        if (writer) writer->commit();
+    if (!outputs) ownOutputs.commit();
     return result;
 }
 

@@ -11,6 +11,8 @@
 
 namespace quorvane::cli {
 
+class OutputSet;
+
 struct RenderSettings {
     std::string pluginPath; // empty: the Quorvane.so built or installed with the tool
     int32_t blockSize = 512;
@@ -40,6 +42,9 @@ struct RenderResult {
     int channels = 0;
     int threads = 1;
     double seconds = 0.0; // wall time of loading, processing and writing
+    // Samples that were NaN or infinite: read from the key and the input, written to the output
+    // and the mix.
+    int64_t keyNonFinite = 0, inputNonFinite = 0, outputNonFinite = 0, mixNonFinite = 0;
     double audioSeconds() const { return sampleRate > 0 ? double(frames) / sampleRate : 0.0; }
     // Seconds of audio per second of processing: above 1 is faster than real time.
     double realTimeFactor() const { return seconds > 0 ? audioSeconds() / seconds : 0.0; }
@@ -63,9 +68,10 @@ public:
 // Renders keyPath and inputPath into the targets (in INPUT's rate and channel count; the format
 // follows each name and settings.bits). A key at another rate is resampled to INPUT's. Every
 // target is checked and started before the render; none replaces an existing file unless all
-// were written. Throws ToolError; never leaves a partial output file.
+// were written. Throws ToolError; never leaves a partial output file. With outputs, the targets
+// join that set and the caller commits it with its own files; without, they are committed here.
 RenderResult renderFiles(const std::string& keyPath, const std::string& inputPath,
                          const RenderTargets& targets, const RenderSettings& settings,
-                         RenderObserver* observer = nullptr);
+                         RenderObserver* observer = nullptr, OutputSet* outputs = nullptr);
 
 } // namespace quorvane::cli

@@ -3,6 +3,7 @@
 
 #include "snapshot.h"
 
+#include "outputfile.h"
 #include "pngfile.h"
 #include "toolerror.h"
 
@@ -14,6 +15,8 @@
 #include "shell/audioeffect.h"
 
 #include <CLI/CLI.hpp>
+
+#include <unistd.h>
 
 #include <cmath>
 #include <memory>
@@ -79,6 +82,11 @@ void idleUntilClean(AEffect* effect) {
 }
 
 void snapshot(const SnapshotOptions& options) {
+    // the file, started before anything is drawn
+    checkPictureName(options.output);
+    OutputSet outputs;
+    OutputFile& file = outputs.add(options.output);
+
     // the instance, as a host makes it
     Instance effect(createEffectInstance(snapshotHost));
     if (!effect) throw ToolError(kExitFailure, "the effect could not be created");
@@ -93,25 +101,27 @@ void snapshot(const SnapshotOptions& options) {
     // the picture
     const auto& pixels = window.pixels();
     const std::string problem =
-        writePng(options.output, pixels.width(), pixels.height(), pixels.data().data());
-    if (!problem.empty()) throw fileError(kExitOutput, options.output, problem);
+        writePng(dup(file.descriptor()), pixels.width(), pixels.height(), pixels.data().data());
+    if (!problem.empty())
+        throw fileError(kExitOutput, options.output, "cannot be written (" + problem + ")");
     dispatch(effect.get(), effEditClose);
+    outputs.commit();
 }
 
-// INDEX=VALUE with INDEX a parameter (0 to 7) and VALUE a finite number.
-std::pair<int32_t, float> parseSet(const std::string& text) {
+// INDEX=VALUE with INDEX a parameter (0 to 7) and VALUE a finite number; answers what is wrong
+// with text, or "" with the change in set.
+std::string parseSet(const std::string& text, std::pair<int32_t, float>& set) {
     const size_t equals = text.find('=');
     int32_t index = -1;
     float value = 0.0f;
     if (equals == std::string::npos || !CLI::detail::lexical_cast(text.substr(0, equals), index) ||
         !CLI::detail::lexical_cast(text.substr(equals + 1), value))
-        throw CLI::ValidationError("--set", "'" + text + "' is not INDEX=VALUE");
+        return "'" + text + "' is not INDEX=VALUE";
     if (index < 0 || index > 7)
-        throw CLI::ValidationError("--set", "parameter " + std::to_string(index) +
-                                                " does not exist (0 to 7)");
-    if (!std::isfinite(value))
-        throw CLI::ValidationError("--set", "'" + text + "' has no finite value");
-    return {index, value};
+        return "parameter " + std::to_string(index) + " does not exist (0 to 7)";
+    if (!std::isfinite(value)) return "'" + text + "' has no finite value";
+    set = {index, value};
+    return "";
 }
 
 } // namespace
@@ -134,23 +144,24 @@ void registerSnapshotCommand(CLI::App& app, CommandRunner& run) {
         ->type_name("INDEX=VALUE")
         ->allow_extra_args(false)
         ->check([](const std::string& text) {
-            try {
-                parseSet(text);
-                return std::string();
-            } catch (const CLI::ValidationError& e) {
-                return std::string(e.what());
-            }
+            std::pair<int32_t, float> set;
+            return parseSet(text, set);
         });
     command->add_option("--program", options->program, "Select program N (0 to 15) first")
         ->type_name("N")
-        ->check(CLI::Range(0, 15));
-    command->add_option("-o,--output", options->output, "The PNG file to write")
+        ->check(CLI::Range(0, 15).description(""));
+    command
+        ->add_option("-o,--output", options->output,
+                     "The PNG file to write (- for standard output)")
         ->type_name("PANEL.png")
         ->required();
     command->callback([options, sets, &run] {
         options->sets.clear();
-        for (const std::string& text : *sets)
-            options->sets.push_back(parseSet(text));
+        for (const std::string& text : *sets) {
+            std::pair<int32_t, float> set;
+            parseSet(text, set);
+            options->sets.push_back(set);
+        }
         run = [options] { return runSnapshot(*options); };
     });
 }
