@@ -121,17 +121,12 @@ struct HostThread {
         // the two UIs open and close staggered: one opens while the other is open
         while (rounds < kFewestRounds || std::chrono::steady_clock::now() < end) {
             open(server, *hosts[0]);
-            for (int i = 0; i < 3; i++)
-                feed(*hosts[0], i);
+            feed(*hosts[0], rounds);
             open(server, *hosts[1]);
-            for (int i = 0; i < 6; i++) {
-                feed(*hosts[0], i);
-                feed(*hosts[1], i);
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
+            feed(*hosts[1], rounds);
+            feed(*hosts[0], rounds + 1);
             close(server, *hosts[0]);
-            for (int i = 0; i < 3; i++)
-                feed(*hosts[1], i);
+            feed(*hosts[1], rounds + 1);
             close(server, *hosts[1]);
             ++rounds;
         }
