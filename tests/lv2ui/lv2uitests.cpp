@@ -236,6 +236,11 @@ TEST_F(Lv2UiTest, PortEventsMoveTheControlsAtTheNextIdle) {
         {4, 0.9f, kFloat, 1, {}},            // not the float protocol
         {4, 0.9f, 2, 0, {}},                 // not a float
         {16, 0.9f, kFloat, 0, {}},           // past the last port
+        // values no host should send show as the VST 2 editor shows them
+        {4, NAN, kFloat, 0, {{0, NAN}}},
+        {11, -INFINITY, kFloat, 0, {{7, -INFINITY}}},
+        {14, INFINITY, kFloat, 0, {{2, INFINITY}}},
+        {15, -0.5f, kFloat, 0, {{3, -0.5f}}},
     };
     std::vector<std::pair<int32_t, float>> shown;
     raster::PixelBuffer expected = headless();

@@ -45,20 +45,21 @@ struct Plugin {
     StateUrids urids;
 };
 
-const LV2_Feature* findFeature(const LV2_Feature* const* features, const char* uri) {
+// The feature's data, or null; entries without a URI are passed over.
+const void* featureData(const LV2_Feature* const* features, const char* uri) {
     for (const LV2_Feature* const* f = features; f && *f; ++f)
-        if (std::strcmp((*f)->URI, uri) == 0) return *f;
+        if ((*f)->URI && std::strcmp((*f)->URI, uri) == 0) return (*f)->data;
     return nullptr;
 }
 
 // The host's longest block from the options, when it gives one as an integer.
 int32_t announcedMaxBlock(const LV2_Feature* const* features, LV2_URID_Map* map) {
-    const LV2_Feature* options = findFeature(features, LV2_OPTIONS__options);
-    if (!options || !options->data || !map) return 0;
+    const void* options = featureData(features, LV2_OPTIONS__options);
+    if (!options || !map) return 0;
     const LV2_URID maxKey = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
     const LV2_URID intType = map->map(map->handle, LV2_ATOM__Int);
     int32_t found = 0;
-    for (auto* o = static_cast<const LV2_Options_Option*>(options->data); o->key || o->value; ++o) {
+    for (auto* o = static_cast<const LV2_Options_Option*>(options); o->key || o->value; ++o) {
         if (o->key == maxKey && o->type == intType && o->value && o->size == sizeof(int32_t))
             found = std::max(found, *static_cast<const int32_t*>(o->value));
     }
@@ -74,8 +75,10 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
         for (int32_t i = 0; i < kNumParams; ++i)
             plugin->seen[i] = std::bit_cast<uint32_t>(plugin->effect->getParameter(i));
 
-        const LV2_Feature* mapFeature = findFeature(features, LV2_URID__map);
-        auto* map = mapFeature ? static_cast<LV2_URID_Map*>(mapFeature->data) : nullptr;
+        // a map without its function is no map
+        auto* map =
+            static_cast<LV2_URID_Map*>(const_cast<void*>(featureData(features, LV2_URID__map)));
+        if (map && !map->map) map = nullptr;
         if (map) {
             StateUrids& u = plugin->urids;
             u.program = map->map(map->handle, kProgramKey);
@@ -189,7 +192,7 @@ LV2_State_Status restore(LV2_Handle instance, LV2_State_Retrieve_Function retrie
 const LV2_State_Interface stateInterface = {save, restore};
 
 const void* extensionData(const char* uri) {
-    return std::strcmp(uri, LV2_STATE__interface) == 0 ? &stateInterface : nullptr;
+    return uri && std::strcmp(uri, LV2_STATE__interface) == 0 ? &stateInterface : nullptr;
 }
 
 const LV2_Descriptor descriptor = {kPluginUri, instantiate, connectPort, activate,

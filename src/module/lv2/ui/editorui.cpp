@@ -2,6 +2,7 @@
 
 #include "gui/aeffguieditor.h"
 #include "gui/cframe.h"
+#include "gui/platform/x11/x11connection.h"
 #include "gui/platform/x11/x11window.h"
 #include "module/lv2/lv2ports.h"
 #include "module/vst2/vstmain.h"
@@ -50,10 +51,11 @@ float sampleRateOption(const LV2_Feature* const* features) {
 
 // A host that embeds nothing gets the panel in a window of its own on the screen.
 void* rootWindow() {
-    Display* display = XOpenDisplay(nullptr);
+    // opened and closed like every other connection of the plug-in, one at a time in the process
+    Display* display = x11::openConnection();
     if (!display) return nullptr;
     const ::Window root = DefaultRootWindow(display);
-    XCloseDisplay(display);
+    x11::closeConnection(display);
     return reinterpret_cast<void*>(uintptr_t(root));
 }
 
