@@ -14,6 +14,7 @@
 #include "gui/platform/win32/win32moduleuse.h"
 #include "gui/platform/win32/win32picture.h"
 #include "gui/platform/win32/win32window.h"
+#include "panelgestures.h"
 #include "scene.h"
 #include "shell/aeffect.h"
 
@@ -29,11 +30,7 @@
 namespace {
 
 using namespace quorvane;
-
-constexpr int kWidth = 900;
-constexpr int kHeight = 202;
-constexpr int kLeft = 30; // where the host window sits on the screen
-constexpr int kTop = 40;
+using namespace quorvane::paneltest;
 
 std::string modulePath;
 std::string outputDir;
@@ -66,16 +63,6 @@ intptr_t dispatch(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value 
     return e->dispatcher(e, opcode, index, value, ptr, opt);
 }
 
-std::vector<Request> edits() {
-    std::vector<Request> found;
-    for (const Request& r : requests) {
-        if (r.opcode == audioMasterBeginEdit || r.opcode == audioMasterEndEdit ||
-            r.opcode == audioMasterAutomate)
-            found.push_back(r);
-    }
-    return found;
-}
-
 // --- threads, windows, messages and the screen
 
 DWORD WINAPI runFunction(void* function) {
@@ -100,7 +87,7 @@ HWND makeHostWindow() {
         registered = true;
     }
     HWND window = CreateWindowExA(WS_EX_TOPMOST, "QuorvaneTestHost", "host", WS_POPUP | WS_VISIBLE,
-                                  kLeft, kTop, kWidth, kHeight, nullptr, nullptr,
+                                  kHostLeft, kHostTop, kPanelWidth, kPanelHeight, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
     UpdateWindow(window);
     return window;
@@ -128,14 +115,18 @@ void pumpUntilDone(HANDLE thread) {
     CloseHandle(thread);
 }
 
-// The host's loop: editor idles and messages, every 5 ms.
-void idleFor(AEffect* effect, DWORD ms) {
-    DWORD end = GetTickCount() + ms;
-    while (int32_t(GetTickCount() - end) < 0) {
+// The host's loop: editor idles and messages, every 5 ms, while going() says so.
+void idleWhile(AEffect* effect, const std::function<bool()>& going) {
+    while (going()) {
         if (effect) dispatch(effect, effEditIdle);
         pump();
         Sleep(5);
     }
+}
+
+void idleFor(AEffect* effect, DWORD ms) {
+    DWORD end = GetTickCount() + ms;
+    idleWhile(effect, [end] { return int32_t(GetTickCount() - end) < 0; });
 }
 
 // The pixels of an offscreen as 0x00RRGGBB.
@@ -155,9 +146,9 @@ std::vector<uint32_t> pixelsOf(win32::Win32Offscreen& surface) {
 std::vector<uint32_t> grab(HWND window) {
     RECT rect{};
     GetWindowRect(window, &rect);
-    auto copy = win32::Win32Offscreen::create(nullptr, kWidth, kHeight);
+    auto copy = win32::Win32Offscreen::create(nullptr, kPanelWidth, kPanelHeight);
     HDC screen = GetDC(nullptr);
-    BitBlt(copy->sourceDC(), 0, 0, kWidth, kHeight, screen, rect.left, rect.top, SRCCOPY);
+    BitBlt(copy->sourceDC(), 0, 0, kPanelWidth, kPanelHeight, screen, rect.left, rect.top, SRCCOPY);
     ReleaseDC(nullptr, screen);
     return pixelsOf(*copy);
 }
@@ -179,78 +170,58 @@ void save(const char* name, const std::vector<uint32_t>& pixels, int width, int 
 }
 
 void savePanel(const char* name, HWND host, AEffect* effect) {
-    save(name, grab(host), kWidth, kHeight, effect);
+    save(name, grab(host), kPanelWidth, kPanelHeight, effect);
 }
 
-// --- real input
+// --- real input: the panel gestures through SendInput
 
-void sendMouse(DWORD flags, int x = 0, int y = 0) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    if (flags & MOUSEEVENTF_ABSOLUTE) {
-        input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-        input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    }
-    SendInput(1, &input, sizeof(input));
-}
-void moveTo(int x, int y) {
-    sendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, kLeft + x, kTop + y);
-}
-void leftButton(bool down) {
-    sendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
-}
-void key(WORD virtualKey, bool down) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+void send(INPUT input) {
     SendInput(1, &input, sizeof(input));
 }
 
-// Runs script on a thread of its own (a user at the mouse) while the host keeps idling the
-// editor; the editor's drag loops run inside those idles and messages.
-void gesture(AEffect* effect, std::function<void()> script) {
-    HANDLE user = startThread(script);
-    while (WaitForSingleObject(user, 0) == WAIT_TIMEOUT) {
-        dispatch(effect, effEditIdle);
-        pump();
-        Sleep(5);
+class SendInputHand : public Hand {
+public:
+    SendInputHand() { settleMs = 150; }
+    void move(Point to) override {
+        INPUT input{INPUT_MOUSE, {}};
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input.mi.dx = MulDiv(kHostLeft + to.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        input.mi.dy = MulDiv(kHostTop + to.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        send(input);
     }
-    CloseHandle(user);
+    void button(bool down) override {
+        INPUT input{INPUT_MOUSE, {}};
+        input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+        send(input);
+    }
+    void control(bool down) override {
+        INPUT input{INPUT_KEYBOARD, {}};
+        input.ki.wVk = VK_CONTROL;
+        input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        send(input);
+    }
+    void wait(int ms) override { Sleep(DWORD(ms)); }
+};
+
+// Plays g on a thread of its own (a user at the mouse) while the host keeps idling the editor;
+// the editor's drag loops run inside those idles and messages. held runs on the user's thread
+// while the button is held.
+void play(AEffect* effect, const Gesture& g, const std::function<void()>& held = {}) {
+    std::function<void()> user = [&] {
+        SendInputHand hand;
+        paneltest::play(hand, g, held);
+    };
+    HANDLE thread = startThread(user);
+    idleWhile(effect, [thread] { return WaitForSingleObject(thread, 0) == WAIT_TIMEOUT; });
+    CloseHandle(thread);
     idleFor(effect, 150);
 }
 
-void click(AEffect* effect, int x, int y, bool control = false) {
-    gesture(effect, [=] {
-        // under wine a press that follows a move too closely is seen as released
-        moveTo(x, y);
-        Sleep(150);
-        if (control) key(VK_CONTROL, true);
-        leftButton(true);
-        Sleep(100);
-        leftButton(false);
-        if (control) key(VK_CONTROL, false);
-        Sleep(30);
-    });
-}
-
-// Grabs the slider's handle low on the track and moves it up in steps, pausing at the middle.
-void dragUp(const std::function<void()>& held = {}) {
-    moveTo(831, 168);
-    Sleep(150);
-    leftButton(true);
-    for (int y = 168; y >= 140; y -= 4) {
-        moveTo(831, y);
-        Sleep(20);
-    }
-    Sleep(300);
-    if (held) held();
-    for (int y = 136; y >= 120; y -= 4) {
-        moveTo(831, y);
-        Sleep(20);
-    }
-    leftButton(false);
+// Plays g and checks what the host heard and the value it left.
+void playAndCheck(AEffect* effect, const Gesture& g) {
+    requests.clear();
+    play(effect, g);
+    expectHeard(g, editsAmong(requests), effect->getParameter(effect, g.index));
 }
 
 // --- counting what the process holds
@@ -358,12 +329,9 @@ TEST_F(Win32Editor, OpensAsAChildOfTheHostWindowAndRepaintsWhatTheHostPaintsOver
     EXPECT_EQ(moduleClassName(module), name);
     LONG style = GetWindowLongA(child, GWL_STYLE);
     EXPECT_TRUE((style & WS_CHILD) && (style & WS_VISIBLE));
-    RECT r{};
+    RECT r{}, panel{kHostLeft, kHostTop, kHostLeft + kPanelWidth, kHostTop + kPanelHeight};
     GetWindowRect(child, &r);
-    EXPECT_EQ(r.left, kLeft);
-    EXPECT_EQ(r.top, kTop);
-    EXPECT_EQ(r.right, kLeft + kWidth);
-    EXPECT_EQ(r.bottom, kTop + kHeight);
+    EXPECT_TRUE(EqualRect(&r, &panel));
     savePanel("panel", e.host, e.effect);
     RECT hole{100, 20, 400, 120};
     InvalidateRect(child, &hole, TRUE);
@@ -377,28 +345,13 @@ TEST_F(Win32Editor, OpensAsAChildOfTheHostWindowAndRepaintsWhatTheHostPaintsOver
 TEST_F(Win32Editor, DraggingTheSliderAutomatesRisingValuesInsideOneEditBracket) {
     Editor& e = open();
     float held = -1.0f;
-    gesture(e.effect, [&] {
-        dragUp([&] {
-            held = e.effect->getParameter(e.effect, 0);
-            save("held", grab(e.host), kWidth, kHeight, e.effect);
-        });
+    play(e.effect, kSliderDrag, [&] {
+        held = e.effect->getParameter(e.effect, 0);
+        savePanel("held", e.host, e.effect);
     });
-    std::vector<Request> found = edits();
-    ASSERT_GE(found.size(), 6u);
-    EXPECT_EQ(found.front().opcode, audioMasterBeginEdit);
-    EXPECT_EQ(found.back().opcode, audioMasterEndEdit);
-    for (size_t i = 1; i + 1 < found.size(); i++) {
-        EXPECT_EQ(found[i].opcode, audioMasterAutomate) << i;
-        if (i > 1) {
-            EXPECT_GE(found[i].opt, found[i - 1].opt) << i;
-        }
-    }
-    for (const Request& r : found)
-        EXPECT_EQ(r.index, 0);
-    float last = found[found.size() - 2].opt;
+    expectHeard(kSliderDrag, editsAmong(requests), e.effect->getParameter(e.effect, 0));
     EXPECT_GT(held, 0.0f);
-    EXPECT_LT(held, last);
-    EXPECT_EQ(last, e.effect->getParameter(e.effect, 0));
+    EXPECT_LT(held, e.effect->getParameter(e.effect, 0));
     savePanel("released", e.host, e.effect);
 }
 
@@ -406,38 +359,14 @@ TEST_F(Win32Editor, CtrlClickRestoresTheDefaultWithoutAnEditBracket) {
     Editor& e = open();
     e.effect->setParameter(e.effect, 0, 0.9f);
     idleFor(e.effect, 100);
-    requests.clear();
-    click(e.effect, 831, 150, true);
-    EXPECT_EQ(e.effect->getParameter(e.effect, 0), 0.5f);
-    for (const Request& r : edits()) {
-        EXPECT_NE(r.opcode, audioMasterBeginEdit);
-        EXPECT_NE(r.opcode, audioMasterEndEdit);
-    }
+    playAndCheck(e.effect, kSliderCtrlClick);
     savePanel("restored", e.host, e.effect);
 }
 
 TEST_F(Win32Editor, EverySwitchZoneSetsItsValueInsideAnEditBracket) {
     Editor& e = open();
-    struct Zone {
-        int x, y, index;
-        float value;
-    };
-    const Zone zones[] = {{98, 62, 5, 0.5f},  {98, 77, 5, 1.0f},  {98, 47, 5, 0.0f},
-                          {98, 144, 6, 0.5f}, {98, 159, 6, 1.0f}, {98, 129, 6, 0.0f},
-                          {806, 60, 7, 1.0f}, {806, 47, 7, 0.0f}};
-    for (const Zone& z : zones) {
-        requests.clear();
-        click(e.effect, z.x, z.y);
-        SCOPED_TRACE(testing::Message() << "click at " << z.x << "," << z.y);
-        EXPECT_EQ(e.effect->getParameter(e.effect, z.index), z.value);
-        std::vector<Request> found = edits();
-        ASSERT_GE(found.size(), 3u);
-        EXPECT_EQ(found.front().opcode, audioMasterBeginEdit);
-        EXPECT_EQ(found.front().index, z.index);
-        EXPECT_EQ(found[1].opcode, audioMasterAutomate);
-        EXPECT_EQ(found[1].opt, z.value);
-        EXPECT_EQ(found.back().opcode, audioMasterEndEdit);
-    }
+    for (const Gesture& g : kSwitchZones)
+        playAndCheck(e.effect, g);
     e.effect->setParameter(e.effect, 5, 1.0f);
     e.effect->setParameter(e.effect, 6, 0.5f);
     e.effect->setParameter(e.effect, 7, 1.0f);
@@ -625,7 +554,7 @@ LRESULT CALLBACK watchDestroy(int code, WPARAM wParam, LPARAM lParam) {
 TEST_F(Win32Editor, ACloseFromTheHostsIdleDuringADragLetsTheClicksContextGoFirst) {
     // a first drag makes what the process keeps for later ones
     Editor& e = open();
-    gesture(e.effect, [] { dragUp(); });
+    play(e.effect, kSliderDrag);
     dispatch(e.effect, effEditClose);
     pump();
     int gdi = gdiObjects();
@@ -634,16 +563,16 @@ TEST_F(Win32Editor, ACloseFromTheHostsIdleDuringADragLetsTheClicksContextGoFirst
     requests.clear();
     bool closed = false;
     onHostIdle = [&](AEffect* effect) {
-        if (closed || edits().empty()) return;
+        if (closed || editsAmong(requests).empty()) return;
         closed = true;
         dispatch(effect, effEditClose);
     };
     gdiAtDestroy = -1;
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, watchDestroy, nullptr, GetCurrentThreadId());
-    gesture(e.effect, [] { dragUp(); });
+    play(e.effect, kSliderDrag);
     UnhookWindowsHookEx(hook);
     ASSERT_TRUE(closed);
-    EXPECT_EQ(edits().front().opcode, audioMasterBeginEdit);
+    EXPECT_EQ(editsAmong(requests).front().opcode, audioMasterBeginEdit);
     EXPECT_EQ(childCount(e.host), 0);
     pump();
     EXPECT_EQ(gdiAtDestroy, gdiObjects());
@@ -682,7 +611,7 @@ struct BackEndWindow {
     HWND host = makeHostWindow();
     Recorder recorder;
     std::unique_ptr<platform::Window> window =
-        platform::createChildWindow(host, kWidth, kHeight, &recorder);
+        platform::createChildWindow(host, kPanelWidth, kPanelHeight, &recorder);
     HWND handle() const { return static_cast<win32::Win32Window*>(window.get())->handle(); }
     ~BackEndWindow() {
         window.reset();
@@ -712,8 +641,8 @@ TEST(Win32BackEnd, DrawingStopsWhenTheWindowIsDestroyed) {
     w.host = makeHostWindow();
     idleFor(nullptr, 50);
     device->setBrush(0x0000FF);
-    device->fillRect({-1, -1, kWidth, kHeight});
-    device->copyImage(*platform::loadBitmap(128), {0, 0, kWidth, kHeight}, {0, 0});
+    device->fillRect({-1, -1, kPanelWidth, kPanelHeight});
+    device->copyImage(*platform::loadBitmap(128), {0, 0, kPanelWidth, kPanelHeight}, {0, 0});
     device.reset();
     idleFor(nullptr, 50);
     for (uint32_t pixel : grab(w.host))
@@ -735,8 +664,20 @@ TEST(Win32BackEnd, ThePendingRepaintOfADragLeavesTheHostsQuitMessageInTheQueue) 
     EXPECT_EQ(message.wParam, 9u);
 }
 
+// The IUnknown of an object that outlives its users: one interface, no counting.
+template <class Interface, const IID& kInterfaceId> class Uncounted : public Interface {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
+        const bool known = IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, kInterfaceId);
+        *out = known ? this : nullptr;
+        return known ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
 // A data object that offers one block of one format.
-class Data final : public IDataObject {
+class Data final : public Uncounted<IDataObject, IID_IDataObject> {
 public:
     Data(CLIPFORMAT format, const void* data, size_t size) : format_(format) {
         block_ = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -746,16 +687,6 @@ public:
     ~Data() { GlobalFree(block_); }
     Data(const Data&) = delete;
     Data& operator=(const Data&) = delete;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDataObject)) {
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* f, STGMEDIUM* medium) override {
         if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
         // a copy the receiver frees
@@ -790,18 +721,8 @@ private:
 };
 
 // Drops when the left button goes up; remembers the last effect the target showed.
-class Source final : public IDropSource {
+class Source final : public Uncounted<IDropSource, IID_IDropSource> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropSource)) {
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override {
         if (escape) return DRAGDROP_S_CANCEL;
         return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
@@ -882,18 +803,19 @@ TEST(Win32BackEnd, ARealDragShowsACopyAndADropTellsWhetherTheDataWasTaken) {
         w.recorder.take = c.take;
         Data dragged(CF_TEXT, words, sizeof(words));
         Source source;
-        moveTo(600, 20);
+        SendInputHand hand;
+        hand.move({600, 20});
         Sleep(150);
         pump();
-        leftButton(true);
-        std::function<void()> user = [] {
+        hand.button(true);
+        std::function<void()> user = [&hand] {
             Sleep(200);
             for (int x = 600; x >= 400; x -= 20) {
-                moveTo(x, 60);
+                hand.move({x, 60});
                 Sleep(30);
             }
             Sleep(150);
-            leftButton(false);
+            hand.button(false);
         };
         HANDLE thread = startThread(user);
         DWORD effect = 0xFF;
@@ -927,8 +849,8 @@ TEST(Win32BackEnd, TextAndFileDropsReachTheWindowWithItemsCountAndType) {
 
     auto* target = new win32::UDropTarget(w.handle(), &w.recorder);
     target->AddRef();
-    SetCursorPos(kLeft + 120, kTop + 33);
-    POINTL point{kLeft + 120, kTop + 33};
+    SetCursorPos(kHostLeft + 120, kHostTop + 33);
+    POINTL point{kHostLeft + 120, kHostTop + 33};
 
     // effects: none for other data, else a copy within the allowed ones, Ctrl or not
     const char text[] = "dropped words";
@@ -982,7 +904,7 @@ TEST(Win32BackEnd, TextAndFileDropsReachTheWindowWithItemsCountAndType) {
     std::string longPath = dir + "\\" + std::string(1100, 'x') + ".wav";
     std::string justFits = "C:\\" + std::string(1016, 'y') + ".wav"; // 1023 bytes
     Data list = files({plain, link1, longPath, link2, notLink, broken, justFits});
-    SetCursorPos(kLeft + 7, kTop + 190);
+    SetCursorPos(kHostLeft + 7, kHostTop + 190);
     w.recorder.take = true;
     effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     EXPECT_EQ(target->DragEnter(&list, 0, point, &effect), S_OK);
