@@ -19,10 +19,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace quorvane::win32test {
 
@@ -63,30 +62,21 @@ private:
         Paths paths;
         fs::remove_all(paths.output);
         fs::create_directories(paths.output);
-        pid_t child = fork();
-        if (child == 0) {
-            // a prefix of our own, on the test's X server, without a window manager; the
-            // image library as a file in the program's folder would be taken first, as on
-            // Windows
-            setenv("WINEPREFIX", (paths.dir / "wineprefix").c_str(), 1);
-            setenv("WINEDLLOVERRIDES", "mscoree,mshtml=;msimg32=n,b", 1);
-            setenv("WINEDEBUG", "-all", 0);
-            setenv("DISPLAY", x11test::displayName().c_str(), 1);
-            std::string module = "Z:" + paths.module.string();
-            std::string output = "Z:" + paths.output.string();
-            if (!freopen(paths.log.c_str(), "w", stdout) || dup2(1, 2) < 0) _exit(126);
-            // a host that hangs (a crash waiting for its dialog) is stopped before ctest's limit
-            execlp("timeout", "timeout", "-k", "10", "420", paths.wine.c_str(), paths.host.c_str(),
-                   module.c_str(), output.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        int wait = 0;
-        waitpid(child, &wait, 0);
+        // a prefix of our own, on the test's X server, without a window manager; the image
+        // library as a file in the program's folder would be taken first, as on Windows
+        setenv("WINEPREFIX", (paths.dir / "wineprefix").c_str(), 1);
+        setenv("WINEDLLOVERRIDES", "mscoree,mshtml=;msimg32=n,b", 1);
+        setenv("WINEDEBUG", "-all", 0);
+        setenv("DISPLAY", x11test::displayName().c_str(), 1);
+        // a host that hangs (a crash waiting for its dialog) is stopped before ctest's limit
+        const std::string command = "timeout -k 10 420 '" + paths.wine.string() + "' '" +
+                                    paths.host.string() + "' 'Z:" + paths.module.string() +
+                                    "' 'Z:" + paths.output.string() + "' >'" + paths.log.string() +
+                                    "' 2>&1";
+        const int wait = std::system(command.c_str());
         status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
         std::ifstream in(paths.log);
-        std::stringstream text;
-        text << in.rdbuf();
-        log = text.str();
+        log.assign(std::istreambuf_iterator<char>(in), {});
     }
 };
 
