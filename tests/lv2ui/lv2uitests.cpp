@@ -48,31 +48,16 @@ raster::PixelBuffer headlessAfterOpen(const std::vector<std::pair<int32_t, float
     return pixels;
 }
 
-// Empty when a equals b, otherwise the box around the pixels that differ.
-std::string mismatch(const raster::PixelBuffer& a, const raster::PixelBuffer& b) {
-    if (a.width() != b.width() || a.height() != b.height()) return "sizes differ";
-    int left = a.width(), top = a.height(), right = -1, bottom = -1;
-    for (int y = 0; y < a.height(); y++) {
-        for (int x = 0; x < a.width(); x++) {
-            if (a.at(x, y) == b.at(x, y)) continue;
-            left = std::min(left, x);
-            top = std::min(top, y);
-            right = std::max(right, x);
-            bottom = std::max(bottom, y);
-        }
-    }
-    if (right < 0) return "";
-    return "pixels differ in " + std::to_string(left) + "," + std::to_string(top) + " .. " +
-           std::to_string(right) + "," + std::to_string(bottom);
-}
-
 class Lv2UiTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(descriptorAt(0), nullptr) << dlerror(); }
 
     // Drags the delay handle up from low on its track.
     static void dragDelayUp(UiHost& host) {
-        host.gesture([](Display* d) { dragUp(d, kLeft + 831, kTop + 168, kTop + 120); });
+        host.gesture([](Display* d) {
+            XTestHand hand(d, kLeft, kTop);
+            paneltest::play(hand, paneltest::kSliderDrag);
+        });
     }
 
     Connection server;

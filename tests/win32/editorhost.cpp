@@ -14,12 +14,14 @@
 #include "gui/platform/win32/win32moduleuse.h"
 #include "gui/platform/win32/win32picture.h"
 #include "gui/platform/win32/win32window.h"
+#include "panelgestures.h"
 #include "scene.h"
 #include "shell/aeffect.h"
 
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <shlobj.h>
 #include <string>
@@ -29,11 +31,7 @@
 namespace {
 
 using namespace quorvane;
-
-constexpr int kWidth = 900;
-constexpr int kHeight = 202;
-constexpr int kLeft = 30; // where the host window sits on the screen
-constexpr int kTop = 40;
+using namespace quorvane::paneltest;
 
 std::string modulePath;
 std::string outputDir;
@@ -53,27 +51,16 @@ DWORD mainThread = GetCurrentThreadId();
 // Records the requests made on the main thread; editors on other threads are not watched.
 intptr_t VSTCALLBACK hostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t, void*,
                                   float opt) {
-    if (GetCurrentThreadId() != mainThread) return opcode == audioMasterVersion ? 2400 : 0;
-    requests.push_back({opcode, index, opt});
-    if (opcode == audioMasterIdle && onHostIdle) onHostIdle(effect);
-    if (opcode == audioMasterVersion) return 2400;
-    if (opcode == audioMasterGetSampleRate) return 44100;
-    return 0;
+    if (GetCurrentThreadId() == mainThread) {
+        requests.push_back({opcode, index, opt});
+        if (opcode == audioMasterIdle && onHostIdle) onHostIdle(effect);
+    }
+    return opcode == audioMasterVersion ? 2400 : opcode == audioMasterGetSampleRate ? 44100 : 0;
 }
 
 intptr_t dispatch(AEffect* e, int32_t opcode, int32_t index = 0, intptr_t value = 0,
                   void* ptr = nullptr, float opt = 0.0f) {
     return e->dispatcher(e, opcode, index, value, ptr, opt);
-}
-
-std::vector<Request> edits() {
-    std::vector<Request> found;
-    for (const Request& r : requests) {
-        if (r.opcode == audioMasterBeginEdit || r.opcode == audioMasterEndEdit ||
-            r.opcode == audioMasterAutomate)
-            found.push_back(r);
-    }
-    return found;
 }
 
 // --- threads, windows, messages and the screen
@@ -100,7 +87,7 @@ HWND makeHostWindow() {
         registered = true;
     }
     HWND window = CreateWindowExA(WS_EX_TOPMOST, "QuorvaneTestHost", "host", WS_POPUP | WS_VISIBLE,
-                                  kLeft, kTop, kWidth, kHeight, nullptr, nullptr,
+                                  kHostLeft, kHostTop, kPanelWidth, kPanelHeight, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
     UpdateWindow(window);
     return window;
@@ -121,21 +108,18 @@ void pump() {
     }
 }
 
-// Pumps messages until thread ends (so that requests sent to this thread's windows are served).
-void pumpUntilDone(HANDLE thread) {
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-        pump();
-    CloseHandle(thread);
-}
-
-// The host's loop: editor idles and messages, every 5 ms.
-void idleFor(AEffect* effect, DWORD ms) {
-    DWORD end = GetTickCount() + ms;
-    while (int32_t(GetTickCount() - end) < 0) {
+// The host's loop: editor idles and messages, every 5 ms, while going() says so.
+void idleWhile(AEffect* effect, const std::function<bool()>& going) {
+    while (going()) {
         if (effect) dispatch(effect, effEditIdle);
         pump();
         Sleep(5);
     }
+}
+
+void idleFor(AEffect* effect, DWORD ms) {
+    DWORD end = GetTickCount() + ms;
+    idleWhile(effect, [end] { return int32_t(GetTickCount() - end) < 0; });
 }
 
 // The pixels of an offscreen as 0x00RRGGBB.
@@ -155,9 +139,9 @@ std::vector<uint32_t> pixelsOf(win32::Win32Offscreen& surface) {
 std::vector<uint32_t> grab(HWND window) {
     RECT rect{};
     GetWindowRect(window, &rect);
-    auto copy = win32::Win32Offscreen::create(nullptr, kWidth, kHeight);
+    auto copy = win32::Win32Offscreen::create(nullptr, kPanelWidth, kPanelHeight);
     HDC screen = GetDC(nullptr);
-    BitBlt(copy->sourceDC(), 0, 0, kWidth, kHeight, screen, rect.left, rect.top, SRCCOPY);
+    BitBlt(copy->sourceDC(), 0, 0, kPanelWidth, kPanelHeight, screen, rect.left, rect.top, SRCCOPY);
     ReleaseDC(nullptr, screen);
     return pixelsOf(*copy);
 }
@@ -179,78 +163,69 @@ void save(const char* name, const std::vector<uint32_t>& pixels, int width, int 
 }
 
 void savePanel(const char* name, HWND host, AEffect* effect) {
-    save(name, grab(host), kWidth, kHeight, effect);
+    save(name, grab(host), kPanelWidth, kPanelHeight, effect);
 }
 
-// --- real input
+// --- real input: the panel gestures through SendInput
 
-void sendMouse(DWORD flags, int x = 0, int y = 0) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    if (flags & MOUSEEVENTF_ABSOLUTE) {
-        input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-        input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    }
-    SendInput(1, &input, sizeof(input));
-}
-void moveTo(int x, int y) {
-    sendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, kLeft + x, kTop + y);
-}
-void leftButton(bool down) {
-    sendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
-}
-void key(WORD virtualKey, bool down) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+void send(INPUT input) {
     SendInput(1, &input, sizeof(input));
 }
 
-// Runs script on a thread of its own (a user at the mouse) while the host keeps idling the
-// editor; the editor's drag loops run inside those idles and messages.
-void gesture(AEffect* effect, std::function<void()> script) {
-    HANDLE user = startThread(script);
-    while (WaitForSingleObject(user, 0) == WAIT_TIMEOUT) {
-        dispatch(effect, effEditIdle);
-        pump();
-        Sleep(5);
+class SendInputHand : public Hand {
+public:
+    SendInputHand() { settleMs = 150; }
+    void move(Point to) override {
+        INPUT input{INPUT_MOUSE, {}};
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input.mi.dx = MulDiv(kHostLeft + to.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        input.mi.dy = MulDiv(kHostTop + to.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        send(input);
     }
-    CloseHandle(user);
+    void button(bool down) override {
+        INPUT input{INPUT_MOUSE, {}};
+        input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+        send(input);
+    }
+    void control(bool down) override {
+        INPUT input{INPUT_KEYBOARD, {}};
+        input.ki.wVk = VK_CONTROL;
+        input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        send(input);
+    }
+    void wait(int ms) override { Sleep(DWORD(ms)); }
+};
+
+// Plays g on a thread of its own (a user at the mouse) while the host keeps idling the editor;
+// the editor's drag loops run inside those idles and messages. held runs on the user's thread
+// while the button is held.
+void play(AEffect* effect, const Gesture& g, const std::function<void()>& held = {}) {
+    std::function<void()> user = [&] {
+        SendInputHand hand;
+        paneltest::play(hand, g, held);
+    };
+    HANDLE thread = startThread(user);
+    idleWhile(effect, [thread] { return WaitForSingleObject(thread, 0) == WAIT_TIMEOUT; });
+    CloseHandle(thread);
     idleFor(effect, 150);
 }
 
-void click(AEffect* effect, int x, int y, bool control = false) {
-    gesture(effect, [=] {
-        // under wine a press that follows a move too closely is seen as released
-        moveTo(x, y);
-        Sleep(150);
-        if (control) key(VK_CONTROL, true);
-        leftButton(true);
-        Sleep(100);
-        leftButton(false);
-        if (control) key(VK_CONTROL, false);
-        Sleep(30);
-    });
+// Plays g and checks what the host heard and the value it left.
+void playAndCheck(AEffect* effect, const Gesture& g) {
+    requests.clear();
+    play(effect, g);
+    expectHeard(g, editsAmong(requests), effect->getParameter(effect, g.index));
 }
 
-// Grabs the slider's handle low on the track and moves it up in steps, pausing at the middle.
-void dragUp(const std::function<void()>& held = {}) {
-    moveTo(831, 168);
-    Sleep(150);
-    leftButton(true);
-    for (int y = 168; y >= 140; y -= 4) {
-        moveTo(831, y);
-        Sleep(20);
-    }
-    Sleep(300);
-    if (held) held();
-    for (int y = 136; y >= 120; y -= 4) {
-        moveTo(831, y);
-        Sleep(20);
-    }
-    leftButton(false);
+// Opens the editor in host, idles it and closes it: true when it was there, alone, while open
+// and is gone after.
+bool openIdleClose(AEffect* effect, HWND host) {
+    const bool opened = dispatch(effect, effEditOpen, 0, 0, host) == 1 && childCount(host) == 1;
+    dispatch(effect, effEditIdle);
+    pump();
+    dispatch(effect, effEditIdle);
+    dispatch(effect, effEditClose);
+    return opened && childCount(host) == 0;
 }
 
 // --- counting what the process holds
@@ -358,12 +333,9 @@ TEST_F(Win32Editor, OpensAsAChildOfTheHostWindowAndRepaintsWhatTheHostPaintsOver
     EXPECT_EQ(moduleClassName(module), name);
     LONG style = GetWindowLongA(child, GWL_STYLE);
     EXPECT_TRUE((style & WS_CHILD) && (style & WS_VISIBLE));
-    RECT r{};
+    RECT r{}, panel{kHostLeft, kHostTop, kHostLeft + kPanelWidth, kHostTop + kPanelHeight};
     GetWindowRect(child, &r);
-    EXPECT_EQ(r.left, kLeft);
-    EXPECT_EQ(r.top, kTop);
-    EXPECT_EQ(r.right, kLeft + kWidth);
-    EXPECT_EQ(r.bottom, kTop + kHeight);
+    EXPECT_TRUE(EqualRect(&r, &panel));
     savePanel("panel", e.host, e.effect);
     RECT hole{100, 20, 400, 120};
     InvalidateRect(child, &hole, TRUE);
@@ -377,28 +349,13 @@ TEST_F(Win32Editor, OpensAsAChildOfTheHostWindowAndRepaintsWhatTheHostPaintsOver
 TEST_F(Win32Editor, DraggingTheSliderAutomatesRisingValuesInsideOneEditBracket) {
     Editor& e = open();
     float held = -1.0f;
-    gesture(e.effect, [&] {
-        dragUp([&] {
-            held = e.effect->getParameter(e.effect, 0);
-            save("held", grab(e.host), kWidth, kHeight, e.effect);
-        });
+    play(e.effect, kSliderDrag, [&] {
+        held = e.effect->getParameter(e.effect, 0);
+        savePanel("held", e.host, e.effect);
     });
-    std::vector<Request> found = edits();
-    ASSERT_GE(found.size(), 6u);
-    EXPECT_EQ(found.front().opcode, audioMasterBeginEdit);
-    EXPECT_EQ(found.back().opcode, audioMasterEndEdit);
-    for (size_t i = 1; i + 1 < found.size(); i++) {
-        EXPECT_EQ(found[i].opcode, audioMasterAutomate) << i;
-        if (i > 1) {
-            EXPECT_GE(found[i].opt, found[i - 1].opt) << i;
-        }
-    }
-    for (const Request& r : found)
-        EXPECT_EQ(r.index, 0);
-    float last = found[found.size() - 2].opt;
+    expectHeard(kSliderDrag, editsAmong(requests), e.effect->getParameter(e.effect, 0));
     EXPECT_GT(held, 0.0f);
-    EXPECT_LT(held, last);
-    EXPECT_EQ(last, e.effect->getParameter(e.effect, 0));
+    EXPECT_LT(held, e.effect->getParameter(e.effect, 0));
     savePanel("released", e.host, e.effect);
 }
 
@@ -406,38 +363,14 @@ TEST_F(Win32Editor, CtrlClickRestoresTheDefaultWithoutAnEditBracket) {
     Editor& e = open();
     e.effect->setParameter(e.effect, 0, 0.9f);
     idleFor(e.effect, 100);
-    requests.clear();
-    click(e.effect, 831, 150, true);
-    EXPECT_EQ(e.effect->getParameter(e.effect, 0), 0.5f);
-    for (const Request& r : edits()) {
-        EXPECT_NE(r.opcode, audioMasterBeginEdit);
-        EXPECT_NE(r.opcode, audioMasterEndEdit);
-    }
+    playAndCheck(e.effect, kSliderCtrlClick);
     savePanel("restored", e.host, e.effect);
 }
 
 TEST_F(Win32Editor, EverySwitchZoneSetsItsValueInsideAnEditBracket) {
     Editor& e = open();
-    struct Zone {
-        int x, y, index;
-        float value;
-    };
-    const Zone zones[] = {{98, 62, 5, 0.5f},  {98, 77, 5, 1.0f},  {98, 47, 5, 0.0f},
-                          {98, 144, 6, 0.5f}, {98, 159, 6, 1.0f}, {98, 129, 6, 0.0f},
-                          {806, 60, 7, 1.0f}, {806, 47, 7, 0.0f}};
-    for (const Zone& z : zones) {
-        requests.clear();
-        click(e.effect, z.x, z.y);
-        SCOPED_TRACE(testing::Message() << "click at " << z.x << "," << z.y);
-        EXPECT_EQ(e.effect->getParameter(e.effect, z.index), z.value);
-        std::vector<Request> found = edits();
-        ASSERT_GE(found.size(), 3u);
-        EXPECT_EQ(found.front().opcode, audioMasterBeginEdit);
-        EXPECT_EQ(found.front().index, z.index);
-        EXPECT_EQ(found[1].opcode, audioMasterAutomate);
-        EXPECT_EQ(found[1].opt, z.value);
-        EXPECT_EQ(found.back().opcode, audioMasterEndEdit);
-    }
+    for (const Gesture& g : kSwitchZones)
+        playAndCheck(e.effect, g);
     e.effect->setParameter(e.effect, 5, 1.0f);
     e.effect->setParameter(e.effect, 6, 0.5f);
     e.effect->setParameter(e.effect, 7, 1.0f);
@@ -463,13 +396,8 @@ TEST_F(Win32Editor, AHundredOpensAndClosesLeaveNoWindowAndNoObjectBehind) {
     int gdi = gdiObjects();
     int user = userObjects();
     EXPECT_GT(gdi, 0);
-    for (int i = 0; i < 100; i++) {
-        ASSERT_EQ(dispatch(e.effect, effEditOpen, 0, 0, e.host), 1) << i;
-        dispatch(e.effect, effEditIdle);
-        pump();
-        dispatch(e.effect, effEditIdle);
-        dispatch(e.effect, effEditClose);
-    }
+    for (int i = 0; i < 100; i++)
+        ASSERT_TRUE(openIdleClose(e.effect, e.host)) << i;
     pump();
     EXPECT_EQ(gdiObjects(), gdi);
     EXPECT_EQ(userObjects(), user);
@@ -495,14 +423,8 @@ TEST_F(Win32Editor, EditorsShareTheWindowClassAcrossInstancesAndThreads) {
         AEffect* effect = add().effect;
         work[t] = [effect, &failures, t] {
             HWND host = makeHostWindow();
-            for (int i = 0; i < 40; i++) {
-                if (dispatch(effect, effEditOpen, 0, 0, host) != 1 || childCount(host) != 1)
-                    failures[t]++;
-                dispatch(effect, effEditIdle);
-                pump();
-                dispatch(effect, effEditClose);
-                if (childCount(host) != 0) failures[t]++;
-            }
+            for (int i = 0; i < 40; i++)
+                failures[t] += !openIdleClose(effect, host);
             DestroyWindow(host);
         };
         threads[t] = startThread(work[t]);
@@ -553,7 +475,12 @@ TEST_F(Win32Editor, ACloseFromAnotherThreadLeavesNothingOfTheModuleBehind) {
             CoUninitialize();
             CoUninitialize();
         };
-        pumpUntilDone(startThread(close));
+        // messages pumped meanwhile, so that requests sent to this thread's windows are served
+        HANDLE thread = startThread(close);
+        while (MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLINPUT) ==
+               WAIT_OBJECT_0 + 1)
+            pump();
+        CloseHandle(thread);
         if (opcode == effClose) e.effect = nullptr;
         EXPECT_EQ(before, S_OK);
         EXPECT_EQ(after, S_FALSE);
@@ -625,7 +552,7 @@ LRESULT CALLBACK watchDestroy(int code, WPARAM wParam, LPARAM lParam) {
 TEST_F(Win32Editor, ACloseFromTheHostsIdleDuringADragLetsTheClicksContextGoFirst) {
     // a first drag makes what the process keeps for later ones
     Editor& e = open();
-    gesture(e.effect, [] { dragUp(); });
+    play(e.effect, kSliderDrag);
     dispatch(e.effect, effEditClose);
     pump();
     int gdi = gdiObjects();
@@ -634,16 +561,16 @@ TEST_F(Win32Editor, ACloseFromTheHostsIdleDuringADragLetsTheClicksContextGoFirst
     requests.clear();
     bool closed = false;
     onHostIdle = [&](AEffect* effect) {
-        if (closed || edits().empty()) return;
+        if (closed || editsAmong(requests).empty()) return;
         closed = true;
         dispatch(effect, effEditClose);
     };
     gdiAtDestroy = -1;
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, watchDestroy, nullptr, GetCurrentThreadId());
-    gesture(e.effect, [] { dragUp(); });
+    play(e.effect, kSliderDrag);
     UnhookWindowsHookEx(hook);
     ASSERT_TRUE(closed);
-    EXPECT_EQ(edits().front().opcode, audioMasterBeginEdit);
+    EXPECT_EQ(editsAmong(requests).front().opcode, audioMasterBeginEdit);
     EXPECT_EQ(childCount(e.host), 0);
     pump();
     EXPECT_EQ(gdiAtDestroy, gdiObjects());
@@ -651,6 +578,13 @@ TEST_F(Win32Editor, ACloseFromTheHostsIdleDuringADragLetsTheClicksContextGoFirst
 }
 
 // --- the back end on its own
+
+// The long form of a path (a resolved shortcut comes back in its short form).
+std::string longName(const std::string& path) {
+    char buffer[MAX_PATH] = "";
+    if (!GetLongPathNameA(path.c_str(), buffer, MAX_PATH)) return path;
+    return buffer;
+}
 
 class Recorder : public platform::WindowEvents {
 public:
@@ -668,6 +602,19 @@ public:
         return take;
     }
     void onDestroyed() override { destroyed = true; }
+    // Checks the last drop: the drops so far, its type, count, items (in their long form) and
+    // where it came.
+    void expectDrop(int dropsSoFar, int32_t dropType, int32_t itemCount,
+                    const std::vector<std::string>& items, platform::Point at) const {
+        EXPECT_EQ(drops, dropsSoFar);
+        EXPECT_EQ(type, dropType);
+        EXPECT_EQ(count, itemCount);
+        ASSERT_EQ(texts.size(), items.size());
+        for (size_t i = 0; i < items.size(); i++)
+            EXPECT_EQ(longName(texts[i]), longName(items[i])) << i;
+        EXPECT_EQ(where.x, at.x);
+        EXPECT_EQ(where.y, at.y);
+    }
     bool take = false;
     bool destroyed = false;
     int drops = 0;
@@ -678,55 +625,54 @@ public:
 };
 
 // A window of the back end in a host window of its own.
-struct BackEndWindow {
-    HWND host = makeHostWindow();
-    Recorder recorder;
-    std::unique_ptr<platform::Window> window =
-        platform::createChildWindow(host, kWidth, kHeight, &recorder);
-    HWND handle() const { return static_cast<win32::Win32Window*>(window.get())->handle(); }
-    ~BackEndWindow() {
+class Win32BackEnd : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(window); }
+    void TearDown() override {
         window.reset();
         DestroyWindow(host);
         pump();
     }
+    HWND handle() const { return static_cast<win32::Win32Window*>(window.get())->handle(); }
+
+    HWND host = makeHostWindow();
+    Recorder recorder;
+    std::unique_ptr<platform::Window> window =
+        platform::createChildWindow(host, kPanelWidth, kPanelHeight, &recorder);
 };
 
 // A drag stopped by the host destroying its window draws nothing more: the device lets the
 // window's context go with the window.
-TEST(Win32BackEnd, DrawingStopsWhenTheWindowIsDestroyed) {
-    BackEndWindow w;
-    ASSERT_TRUE(w.window);
+TEST_F(Win32BackEnd, DrawingStopsWhenTheWindowIsDestroyed) {
     pump();
     int gdi = gdiObjects();
-    std::unique_ptr<platform::Device> device = w.window->openDevice();
+    std::unique_ptr<platform::Device> device = window->openDevice();
     ASSERT_TRUE(device);
     device->setPen(0x0000FF, platform::PenStyle::kSolid);
     device->setBrush(0x0000FF);
     device->setFont({});
     EXPECT_GT(gdiObjects(), gdi);
-    DestroyWindow(w.host);
-    EXPECT_TRUE(w.recorder.destroyed);
+    DestroyWindow(host);
+    EXPECT_TRUE(recorder.destroyed);
     EXPECT_EQ(static_cast<win32::Win32Device*>(device.get())->dc(), nullptr);
     EXPECT_EQ(gdiObjects(), gdi);
     // a window in the same place shows nothing of what the device draws now
-    w.host = makeHostWindow();
+    host = makeHostWindow();
     idleFor(nullptr, 50);
     device->setBrush(0x0000FF);
-    device->fillRect({-1, -1, kWidth, kHeight});
-    device->copyImage(*platform::loadBitmap(128), {0, 0, kWidth, kHeight}, {0, 0});
+    device->fillRect({-1, -1, kPanelWidth, kPanelHeight});
+    device->copyImage(*platform::loadBitmap(128), {0, 0, kPanelWidth, kPanelHeight}, {0, 0});
     device.reset();
     idleFor(nullptr, 50);
-    for (uint32_t pixel : grab(w.host))
+    for (uint32_t pixel : grab(host))
         ASSERT_EQ(pixel, 0u);
-    EXPECT_FALSE(w.window->openDevice());
+    EXPECT_FALSE(window->openDevice());
 }
 
 // The repaint a drag lets run takes a paint, never the host's quit.
-TEST(Win32BackEnd, ThePendingRepaintOfADragLeavesTheHostsQuitMessageInTheQueue) {
-    BackEndWindow w;
-    ASSERT_TRUE(w.window);
+TEST_F(Win32BackEnd, ThePendingRepaintOfADragLeavesTheHostsQuitMessageInTheQueue) {
     pump();
-    InvalidateRect(w.handle(), nullptr, FALSE);
+    InvalidateRect(handle(), nullptr, FALSE);
     PostQuitMessage(9);
     for (int i = 0; i < 3; i++)
         platform::runOnePendingRepaint();
@@ -735,8 +681,20 @@ TEST(Win32BackEnd, ThePendingRepaintOfADragLeavesTheHostsQuitMessageInTheQueue) 
     EXPECT_EQ(message.wParam, 9u);
 }
 
+// The IUnknown of an object that outlives its users: one interface, no counting.
+template <class Interface, const IID& kInterfaceId> class Uncounted : public Interface {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
+        const bool known = IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, kInterfaceId);
+        *out = known ? this : nullptr;
+        return known ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
 // A data object that offers one block of one format.
-class Data final : public IDataObject {
+class Data final : public Uncounted<IDataObject, IID_IDataObject> {
 public:
     Data(CLIPFORMAT format, const void* data, size_t size) : format_(format) {
         block_ = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -746,26 +704,10 @@ public:
     ~Data() { GlobalFree(block_); }
     Data(const Data&) = delete;
     Data& operator=(const Data&) = delete;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDataObject)) {
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* f, STGMEDIUM* medium) override {
         if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
-        // a copy the receiver frees
-        SIZE_T size = GlobalSize(block_);
-        HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-        std::memcpy(GlobalLock(copy), GlobalLock(block_), size);
-        GlobalUnlock(copy);
-        GlobalUnlock(block_);
         medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = copy;
+        medium->hGlobal = OleDuplicateData(block_, format_, 0); // a copy the receiver frees
         medium->pUnkForRelease = nullptr;
         return S_OK;
     }
@@ -790,21 +732,10 @@ private:
 };
 
 // Drops when the left button goes up; remembers the last effect the target showed.
-class Source final : public IDropSource {
+class Source final : public Uncounted<IDropSource, IID_IDropSource> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropSource)) {
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override {
-        if (escape) return DRAGDROP_S_CANCEL;
-        return (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
+        return escape ? DRAGDROP_S_CANCEL : (keys & MK_LBUTTON) ? S_OK : DRAGDROP_S_DROP;
     }
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD effect) override {
         shown = effect;
@@ -814,23 +745,13 @@ public:
 };
 
 // A file list as the shell hands it over: DROPFILES, then the paths, then an empty one.
-std::vector<char> fileList(const std::vector<std::string>& paths) {
+Data files(const std::vector<std::string>& paths) {
     std::vector<char> bytes(sizeof(DROPFILES));
     reinterpret_cast<DROPFILES*>(bytes.data())->pFiles = sizeof(DROPFILES);
     for (const std::string& p : paths)
         bytes.insert(bytes.end(), p.c_str(), p.c_str() + p.size() + 1);
     bytes.push_back(0);
-    return bytes;
-}
-
-Data files(const std::vector<std::string>& paths) {
-    std::vector<char> bytes = fileList(paths);
     return Data(CF_HDROP, bytes.data(), bytes.size());
-}
-
-void writeFile(const std::string& path) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (f) fclose(f);
 }
 
 bool makeShortcut(const std::string& link, const std::string& target) {
@@ -851,19 +772,10 @@ bool makeShortcut(const std::string& link, const std::string& target) {
     return made;
 }
 
-// The long form of a path (a resolved shortcut comes back in its short form).
-std::string longName(const std::string& path) {
-    char buffer[MAX_PATH] = "";
-    if (!GetLongPathNameA(path.c_str(), buffer, MAX_PATH)) return path;
-    return buffer;
-}
-
 // Real drags from this program onto the window, the pointer moved by SendInput: the target
 // shows a copy within what the source allows, never a move, and a drop nobody took is no copy.
-TEST(Win32BackEnd, ARealDragShowsACopyAndADropTellsWhetherTheDataWasTaken) {
-    BackEndWindow w;
-    ASSERT_TRUE(w.window);
-    ASSERT_TRUE(w.window->setDropEnabled(true));
+TEST_F(Win32BackEnd, ARealDragShowsACopyAndADropTellsWhetherTheDataWasTaken) {
+    ASSERT_TRUE(window->setDropEnabled(true));
     struct Case {
         DWORD allowed;
         bool take;
@@ -879,21 +791,22 @@ TEST(Win32BackEnd, ARealDragShowsACopyAndADropTellsWhetherTheDataWasTaken) {
     int drops = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "allowed " << c.allowed << " take " << c.take);
-        w.recorder.take = c.take;
+        recorder.take = c.take;
         Data dragged(CF_TEXT, words, sizeof(words));
         Source source;
-        moveTo(600, 20);
+        SendInputHand hand;
+        hand.move({600, 20});
         Sleep(150);
         pump();
-        leftButton(true);
-        std::function<void()> user = [] {
+        hand.button(true);
+        std::function<void()> user = [&hand] {
             Sleep(200);
             for (int x = 600; x >= 400; x -= 20) {
-                moveTo(x, 60);
+                hand.move({x, 60});
                 Sleep(30);
             }
             Sleep(150);
-            leftButton(false);
+            hand.button(false);
         };
         HANDLE thread = startThread(user);
         DWORD effect = 0xFF;
@@ -905,30 +818,22 @@ TEST(Win32BackEnd, ARealDragShowsACopyAndADropTellsWhetherTheDataWasTaken) {
         if (c.shown == DROPEFFECT_NONE) continue;
         EXPECT_EQ(result, DRAGDROP_S_DROP);
         EXPECT_EQ(effect, c.dropped);
-        EXPECT_EQ(w.recorder.drops, ++drops);
-        EXPECT_EQ(w.recorder.type, win32::kDropText);
-        EXPECT_EQ(w.recorder.count, int32_t(sizeof(words)));
-        ASSERT_EQ(w.recorder.texts.size(), 1u);
-        EXPECT_EQ(w.recorder.texts[0], words);
-        EXPECT_EQ(w.recorder.where.x, 400);
-        EXPECT_EQ(w.recorder.where.y, 60);
+        recorder.expectDrop(++drops, win32::kDropText, int32_t(sizeof(words)), {words}, {400, 60});
     }
 }
 
-TEST(Win32BackEnd, TextAndFileDropsReachTheWindowWithItemsCountAndType) {
-    BackEndWindow w;
-    ASSERT_TRUE(w.window);
+TEST_F(Win32BackEnd, TextAndFileDropsReachTheWindowWithItemsCountAndType) {
     // the window is registered, and only once
-    ASSERT_TRUE(w.window->setDropEnabled(true));
-    auto* probe = new win32::UDropTarget(w.handle(), &w.recorder);
+    ASSERT_TRUE(window->setDropEnabled(true));
+    auto* probe = new win32::UDropTarget(handle(), &recorder);
     probe->AddRef();
-    EXPECT_EQ(RegisterDragDrop(w.handle(), probe), DRAGDROP_E_ALREADYREGISTERED);
+    EXPECT_EQ(RegisterDragDrop(handle(), probe), DRAGDROP_E_ALREADYREGISTERED);
     probe->Release();
 
-    auto* target = new win32::UDropTarget(w.handle(), &w.recorder);
+    auto* target = new win32::UDropTarget(handle(), &recorder);
     target->AddRef();
-    SetCursorPos(kLeft + 120, kTop + 33);
-    POINTL point{kLeft + 120, kTop + 33};
+    SetCursorPos(kHostLeft + 120, kHostTop + 33);
+    POINTL point{kHostLeft + 120, kHostTop + 33};
 
     // effects: none for other data, else a copy within the allowed ones, Ctrl or not
     const char text[] = "dropped words";
@@ -958,13 +863,7 @@ TEST(Win32BackEnd, TextAndFileDropsReachTheWindowWithItemsCountAndType) {
     DWORD effect = DROPEFFECT_COPY;
     EXPECT_EQ(target->Drop(&textData, 0, point, &effect), S_OK);
     EXPECT_EQ(effect, DWORD(DROPEFFECT_NONE));
-    EXPECT_EQ(w.recorder.drops, 1);
-    EXPECT_EQ(w.recorder.type, win32::kDropText);
-    EXPECT_EQ(w.recorder.count, int32_t(sizeof(text)));
-    ASSERT_EQ(w.recorder.texts.size(), 1u);
-    EXPECT_EQ(w.recorder.texts[0], text);
-    EXPECT_EQ(w.recorder.where.x, 120);
-    EXPECT_EQ(w.recorder.where.y, 33);
+    recorder.expectDrop(1, win32::kDropText, int32_t(sizeof(text)), {text}, {120, 33});
 
     // files: shortcuts resolved in any case, ".lnk.txt" left alone, too long paths left out
     char temp[MAX_PATH];
@@ -976,46 +875,38 @@ TEST(Win32BackEnd, TextAndFileDropsReachTheWindowWithItemsCountAndType) {
     std::string link2 = dir + "\\CAPITAL.LNK", notLink = dir + "\\notes.lnk.txt";
     std::string broken = dir + "\\broken.lnk"; // not a shortcut inside
     for (const std::string& f : {plain, target1, target2, notLink, broken})
-        writeFile(f);
+        std::ofstream{f}; // empty
     ASSERT_TRUE(makeShortcut(link1, target1));
     ASSERT_TRUE(makeShortcut(link2, target2));
     std::string longPath = dir + "\\" + std::string(1100, 'x') + ".wav";
     std::string justFits = "C:\\" + std::string(1016, 'y') + ".wav"; // 1023 bytes
     Data list = files({plain, link1, longPath, link2, notLink, broken, justFits});
-    SetCursorPos(kLeft + 7, kTop + 190);
-    w.recorder.take = true;
+    SetCursorPos(kHostLeft + 7, kHostTop + 190);
+    recorder.take = true;
     effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     EXPECT_EQ(target->DragEnter(&list, 0, point, &effect), S_OK);
     EXPECT_EQ(effect, DWORD(DROPEFFECT_COPY));
     EXPECT_EQ(target->Drop(&list, 0, point, &effect), S_OK);
     EXPECT_EQ(effect, DWORD(DROPEFFECT_COPY));
-    EXPECT_EQ(w.recorder.drops, 2);
-    EXPECT_EQ(w.recorder.type, win32::kDropFiles);
-    EXPECT_EQ(w.recorder.count, 6);
-    const std::vector<std::string> expected = {plain, target1, target2, notLink, broken, justFits};
-    ASSERT_EQ(w.recorder.texts.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); i++)
-        EXPECT_EQ(longName(w.recorder.texts[i]), longName(expected[i])) << i;
-    EXPECT_EQ(w.recorder.where.x, 7);
-    EXPECT_EQ(w.recorder.where.y, 190);
+    recorder.expectDrop(2, win32::kDropFiles, 6,
+                        {plain, target1, target2, notLink, broken, justFits}, {7, 190});
 
     // a list of nothing but unreadable paths is handed over empty
     Data longOnly = files({longPath});
     EXPECT_EQ(target->Drop(&longOnly, 0, point, &effect), S_OK);
-    EXPECT_EQ(w.recorder.drops, 3);
-    EXPECT_EQ(w.recorder.count, 0);
+    recorder.expectDrop(3, win32::kDropFiles, 0, {}, {7, 190});
 
     // after revoking, nothing reaches the window and the slot is free again
-    EXPECT_TRUE(w.window->setDropEnabled(false));
+    EXPECT_TRUE(window->setDropEnabled(false));
     target->detach();
     effect = DROPEFFECT_COPY;
     EXPECT_EQ(target->Drop(&textData, 0, point, &effect), S_OK);
     EXPECT_EQ(effect, DWORD(DROPEFFECT_NONE));
-    EXPECT_EQ(w.recorder.drops, 3);
+    EXPECT_EQ(recorder.drops, 3);
     target->Release();
-    auto* again = new win32::UDropTarget(w.handle(), &w.recorder);
-    EXPECT_EQ(RegisterDragDrop(w.handle(), again), S_OK);
-    RevokeDragDrop(w.handle());
+    auto* again = new win32::UDropTarget(handle(), &recorder);
+    EXPECT_EQ(RegisterDragDrop(handle(), again), S_OK);
+    RevokeDragDrop(handle());
 }
 
 // The editor loads the image library from the system folder, not a file of that name planted in
@@ -1038,24 +929,8 @@ TEST_F(Win32Editor, TheImageLibraryComesFromTheSystemFolder) {
     EXPECT_EQ(lstrcmpiA((std::string(system) + "\\msimg32.dll").c_str(), loaded), 0) << loaded;
 }
 
-// The scene through GDI on an offscreen, written for the Linux side to compare with the raster
-// engine.
-std::vector<uint32_t> drawScene() {
-    auto surface =
-        win32::Win32Offscreen::create(nullptr, win32test::kSceneWidth, win32test::kSceneHeight);
-    auto handle = win32::loadResourceBitmap(129);
-    auto lamp = win32::loadResourceBitmap(130);
-    if (!surface || !handle || !lamp) return {};
-    platform::Device& d = surface->device();
-    d.setBrush(0xC0C0C0);
-    d.fillRect({-1, -1, win32test::kSceneWidth, win32test::kSceneHeight});
-    win32test::drawScene(d, *handle, *lamp);
-    return pixelsOf(*surface);
-}
-
 // Where msimg32 has no TransparentBlt, the mask method keys the same pixels.
-TEST(Win32BackEnd, TheMaskMethodKeysTheSamePixelsAsTransparentBlt) {
-    BackEndWindow w;
+TEST_F(Win32BackEnd, TheMaskMethodKeysTheSamePixelsAsTransparentBlt) {
     ASSERT_NE(win32::transparentBlt(), nullptr);
     struct Copy {
         int32_t bitmap;
@@ -1082,13 +957,20 @@ TEST(Win32BackEnd, TheMaskMethodKeysTheSamePixelsAsTransparentBlt) {
     }
 }
 
-TEST(Win32BackEnd, DrawsTheSceneAndLoadsTheBitmapsOfTheTable) {
-    // an open window loads the image library
-    BackEndWindow w;
+// The scene through GDI on an offscreen, written for the Linux side to compare with the raster
+// engine, and the bitmaps of the table.
+TEST_F(Win32BackEnd, DrawsTheSceneAndLoadsTheBitmapsOfTheTable) {
+    // the open window has loaded the image library
     ASSERT_NE(win32::transparentBlt(), nullptr);
-    std::vector<uint32_t> scene = drawScene();
-    ASSERT_FALSE(scene.empty());
-    save("scene", scene, win32test::kSceneWidth, win32test::kSceneHeight);
+    using win32test::kSceneWidth, win32test::kSceneHeight;
+    auto surface = win32::Win32Offscreen::create(nullptr, kSceneWidth, kSceneHeight);
+    auto handle = win32::loadResourceBitmap(129);
+    auto lamp = win32::loadResourceBitmap(130);
+    ASSERT_TRUE(surface && handle && lamp);
+    surface->device().setBrush(0xC0C0C0);
+    surface->device().fillRect({-1, -1, kSceneWidth, kSceneHeight});
+    win32test::drawScene(surface->device(), *handle, *lamp);
+    save("scene", pixelsOf(*surface), kSceneWidth, kSceneHeight);
     const int sizes[][3] = {{128, 900, 202}, {129, 16, 70},  {130, 14, 12}, {131, 604, 27},
                             {132, 604, 27},  {133, 31, 135}, {134, 27, 56}};
     for (const auto& s : sizes) {

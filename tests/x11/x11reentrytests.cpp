@@ -18,10 +18,7 @@ namespace quorvane::x11test {
 
 namespace {
 
-constexpr int kWidth = 900;
-constexpr int kHeight = 202;
-constexpr int kLeft = 30;
-constexpr int kTop = 40;
+using namespace paneltest;
 
 // The host: records the effect's requests, and on the first audioMasterIdle after a begin
 // edit runs its close.
@@ -52,14 +49,6 @@ struct ClosingHost {
     }
 };
 
-unsigned childCount(Display* display, ::Window window) {
-    ::Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    XQueryTree(display, window, &root, &parent, &children, &count);
-    if (children) XFree(children);
-    return count;
-}
-
 } // namespace
 
 TEST(X11Reentry, AHostClosingFromItsIdleDuringASliderDragHearsTheEndOnlyWhileTheEffectLives) {
@@ -67,7 +56,7 @@ TEST(X11Reentry, AHostClosingFromItsIdleDuringASliderDragHearsTheEndOnlyWhileThe
     Connection server;
     for (int32_t closeWith : {effEditClose, effClose}) {
         SCOPED_TRACE(closeWith == effClose ? "effClose" : "effEditClose");
-        ::Window parent = makeHostWindow(server, kLeft, kTop, kWidth, kHeight);
+        ::Window parent = makeHostWindow(server, kHostLeft, kHostTop, kPanelWidth, kPanelHeight);
         ClosingHost host;
         host.closeWith = closeWith;
         ClosingHost::current() = &host;
@@ -91,7 +80,8 @@ TEST(X11Reentry, AHostClosingFromItsIdleDuringASliderDragHearsTheEndOnlyWhileThe
         std::atomic<bool> finished = false;
         std::thread user([&] {
             Connection own;
-            dragUp(own, kLeft + 831, kTop + 168, kTop + 120);
+            XTestHand hand(own);
+            play(hand, kSliderDrag);
             finished = true;
         });
         while (!finished.load())

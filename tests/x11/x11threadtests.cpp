@@ -19,8 +19,8 @@ namespace quorvane::x11test {
 
 namespace {
 
-constexpr int kWidth = 900;
-constexpr int kHeight = 202;
+using namespace paneltest;
+
 // How long each churn of open, idle and close runs: the races it looks for last microseconds, so
 // it takes many thousand rounds to meet them.
 constexpr auto kChurnTime = std::chrono::seconds(20);
@@ -35,14 +35,6 @@ intptr_t VSTCALLBACK threadSafeHost(AEffect*, int32_t opcode, int32_t, intptr_t,
     return 0;
 }
 
-unsigned childCount(Display* display, ::Window window) {
-    ::Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    XQueryTree(display, window, &root, &parent, &children, &count);
-    if (children) XFree(children);
-    return count;
-}
-
 // One host window with its editor thread. Each round opens the editor, idles it, plays a drag
 // over the slider and a click on a lamp switch with real input, idles it through the tracking
 // loops the input starts, and closes it; every other round the host destroys its window under
@@ -55,9 +47,10 @@ struct EditorThread {
 
     void run(std::chrono::steady_clock::time_point end) {
         Connection host;
-        ::Window parent = makeHostWindow(host, 0, top, kWidth, kHeight);
+        ::Window parent = makeHostWindow(host, 0, top, kPanelWidth, kPanelHeight);
         AEffect* effect = Module::get().entry("main")(threadSafeHost);
         if (!effect) return;
+        XTestHand hand(host, 0, top);
         auto idle = [&](int times) {
             for (int i = 0; i < times; i++) {
                 dispatch(effect, effEditIdle);
@@ -68,22 +61,18 @@ struct EditorThread {
             if (dispatch(effect, effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(parent))))
                 ++opened;
             idle(3);
-            // a drag up the slider and a click on a lamp, each over before the editor sees it
-            movePointer(host, 831, top + 160);
-            pressButton(host, 1, true);
-            movePointer(host, 831, top + 120);
-            pressButton(host, 1, false);
-            idle(4);
-            movePointer(host, 98, top + 77);
-            pressButton(host, 1, true);
-            pressButton(host, 1, false);
-            idle(4);
+            // a press moved up the slider and a click on a lamp, each over before the editor
+            // sees it
+            for (const Gesture& g : {kSliderPress, kModeLowerLamp}) {
+                play(hand, quick(g));
+                idle(4);
+            }
             if (rounds % 2 == 1) {
                 XDestroyWindow(host, parent);
                 XSync(host, False);
                 effect->setParameter(effect, 0, float(rounds % 10) / 10.0f);
                 idle(2);
-                parent = makeHostWindow(host, 0, top, kWidth, kHeight);
+                parent = makeHostWindow(host, 0, top, kPanelWidth, kPanelHeight);
             }
             dispatch(effect, effEditClose);
             ++rounds;
@@ -105,7 +94,7 @@ struct ChurnThread {
 
     void run(std::chrono::steady_clock::time_point end) {
         Connection host;
-        ::Window parent = makeHostWindow(host, 0, top, kWidth, kHeight);
+        ::Window parent = makeHostWindow(host, 0, top, kPanelWidth, kPanelHeight);
         AEffect* effect = Module::get().entry("main")(threadSafeHost);
         if (!effect) return;
         void* parentPointer = reinterpret_cast<void*>(uintptr_t(parent));

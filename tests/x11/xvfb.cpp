@@ -14,6 +14,7 @@
 #include <thread>
 #include <unistd.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <X11/Xutil.h>
 
 namespace quorvane::x11test {
@@ -151,19 +152,25 @@ void pressButton(Display* display, unsigned button, bool down) {
     XSync(display, False);
 }
 
-void dragUp(Display* display, int x, int fromY, int toY) {
-    movePointer(display, x, fromY);
-    pressButton(display, 1, true);
-    for (int y = fromY; y >= toY; y -= 4) {
-        movePointer(display, x, y);
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
-    }
-    pressButton(display, 1, false);
-}
-
 void pressKey(Display* display, unsigned long keysym, bool down) {
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, keysym), down ? True : False, CurrentTime);
     XSync(display, False);
+}
+
+void XTestHand::control(bool down) {
+    pressKey(display_, XK_Control_L, down);
+}
+
+void XTestHand::wait(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+unsigned childCount(Display* display, ::Window window) {
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display, window, &root, &parent, &children, &count);
+    if (children) XFree(children);
+    return count;
 }
 
 int openDescriptors() {

@@ -3,6 +3,7 @@
 // the first test and stopped after the last. DISPLAY points at it meanwhile.
 
 #include "gui/platform/raster/pixelbuffer.h"
+#include "panelgestures.h"
 
 #include <chrono>
 #include <functional>
@@ -42,9 +43,26 @@ bool waitFor(const std::function<bool()>& step,
 void movePointer(Display* display, int x, int y);
 void pressButton(Display* display, unsigned button, bool down);
 void pressKey(Display* display, unsigned long keysym, bool down);
-// Presses the left button at (x, fromY) and moves up in 4-pixel steps, 15 ms apart, to toY, then
-// releases it: a user dragging a handle up.
-void dragUp(Display* display, int x, int fromY, int toY);
+
+// The panel gestures through XTEST, on a panel whose top-left corner is at (left, top) on the
+// screen.
+class XTestHand : public paneltest::Hand {
+public:
+    explicit XTestHand(Display* display, int left = paneltest::kHostLeft,
+                       int top = paneltest::kHostTop)
+        : display_(display), left_(left), top_(top) {}
+    void move(paneltest::Point to) override { movePointer(display_, left_ + to.x, top_ + to.y); }
+    void button(bool down) override { pressButton(display_, 1, down); }
+    void control(bool down) override;
+    void wait(int ms) override;
+
+private:
+    Display* display_;
+    int left_, top_;
+};
+
+// The number of children of window.
+unsigned childCount(Display* display, ::Window window);
 
 // Open file descriptors of this process.
 int openDescriptors();
