@@ -1,8 +1,8 @@
 #pragma once
 // Streams a key and an input file through one plug-in instance per input channel: the channel
-// goes to input 1, the key to input 0, and output 1 is kept. The instances run side by side on
-// worker threads, each on its own channel, so the output does not depend on the thread count.
-// Memory does not grow with the length of the files.
+// goes to input 1, the key to input 0, and output 1 is kept. Reading, the instances (side by
+// side, each on its own channel) and writing overlap on their own threads, so the output does
+// not depend on the thread count. Memory does not grow with the length of the files.
 
 #include "outputformat.h"
 
@@ -10,6 +10,8 @@
 #include <string>
 
 namespace quorvane::cli {
+
+class ProgressBar;
 
 struct RenderSettings {
     std::string pluginPath; // empty: the Quorvane.so built or installed with the tool
@@ -19,10 +21,16 @@ struct RenderSettings {
     bool compensateLatency = true;
     // Show a progress bar on a terminal.
     bool progress = true;
-    // Threads that run the instances; 0: one per processor. Never more than the channels.
+    // Threads that run the instances; 0: one per processor. Never more than the channels. With
+    // 1, reading, processing and writing take turns on the calling thread; with more, they
+    // overlap on threads of their own.
     int jobs = 0;
     // Sample format of the files written.
     SampleBits bits = SampleBits::Input;
+    // A bar of the caller's, shared by several renders (a batch): the render reports to it
+    // progressBase plus the input frames done, instead of drawing a bar of its own.
+    ProgressBar* progressBar = nullptr;
+    int64_t progressBase = 0;
 };
 
 // The audio files a render writes; an empty name is not written.
@@ -38,7 +46,7 @@ struct RenderResult {
     int sampleRate = 0;
     int keySampleRate = 0; // before resampling to sampleRate
     int channels = 0;
-    int threads = 1;
+    int threads = 1;      // that ran the instances
     double seconds = 0.0; // wall time of loading, processing and writing
     double audioSeconds() const { return sampleRate > 0 ? double(frames) / sampleRate : 0.0; }
     // Seconds of audio per second of processing: above 1 is faster than real time.
