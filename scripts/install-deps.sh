@@ -19,7 +19,7 @@ else
         libfreetype-dev libfontconfig-dev fonts-liberation
         libx11-dev libxext-dev libxtst-dev xvfb xdotool x11-apps xauth
         libsndfile1-dev libcli11-dev libpng-dev libsoxr-dev
-        dpkg-dev file lintian
+        dpkg-dev file lintian help2man
     )
 fi
 
