@@ -162,7 +162,8 @@ void registerRenderCommand(CLI::App& app, CommandRunner& run) {
     render
         ->add_option("--jobs", options->jobs,
                      "Threads that render the channels side by side (default: one per "
-                     "processor, at most one per channel); the output is the same for any N")
+                     "processor, at most one per channel); with more than 1, reading and "
+                     "writing overlap with them; the output is the same for any N")
         ->type_name("N")
         ->check(CLI::Range(1, 1024));
     render->add_option("--block", options->blockSize, "Frames per processing block (default 512)")
