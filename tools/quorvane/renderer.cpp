@@ -308,8 +308,10 @@ private:
             stages.waitProcessed(k);
             Chunk& chunk = slot(k);
             written += write(chunk);
+            const int64_t done = chunk.start + chunk.frames;
+            // From here on the reader may fill the chunk again.
             stages.advance([&] { stages.written = k + 1; });
-            report(chunk.start + chunk.frames);
+            report(done);
             throwIfInterrupted();
         }
         return written;
