@@ -161,9 +161,9 @@ void registerRenderCommand(CLI::App& app, CommandRunner& run) {
         ->check(CLI::IsMember({"16", "24", "32", "float"}));
     render
         ->add_option("--jobs", options->jobs,
-                     "Threads that render the channels side by side (default: one per "
-                     "processor, at most one per channel); with more than 1, reading and "
-                     "writing overlap with them; the output is the same for any N")
+                     "Threads that read, render the channels side by side and write, all at "
+                     "once (default: one per processor, at most one per channel and two); the "
+                     "output is the same for any N")
         ->type_name("N")
         ->check(CLI::Range(1, 1024));
     render->add_option("--block", options->blockSize, "Frames per processing block (default 512)")

@@ -162,56 +162,103 @@ private:
     sigset_t previous_;
 };
 
-// How far each stage of the pipeline has got, in chunks, and the first failure of a helper.
-class Stages {
+// The steps of a render and how far each has got: chunk k is read, then run through every lane
+// (each lane takes its chunks in order), then written, in order. A fixed number of chunks is in
+// flight. Every thread takes the next step that is ready, so no core waits while there is work;
+// writing stays with the main thread, where the observer, the output files and the signals are.
+class Schedule {
 public:
-    explicit Stages(int workers) : processed_(static_cast<size_t>(workers), 0) {}
+    enum class Kind { None, Read, Process, Write };
+    struct Step {
+        Kind kind = Kind::None;
+        int64_t chunk = 0;
+        int lane = 0;
+    };
 
-    // Waits until ready() holds, which it evaluates under the lock; false when stop came first.
-    template <typename Ready> bool wait(std::stop_token stop, Ready ready) {
+    Schedule(int64_t chunks, int lanes, int inFlight)
+        : chunks_(chunks), inFlight_(inFlight), laneNext_(static_cast<size_t>(lanes), 0),
+          laneBusy_(static_cast<size_t>(lanes), false) {}
+
+    // Waits for a step that is ready and takes it; Kind::None when all is done, stop was asked
+    // for or a step failed (which the main thread then rethrows).
+    Step take(bool main, std::stop_token stop = {}) {
         std::unique_lock lock(mutex_);
-        return changed_.wait(lock, stop, ready);
+        Step step;
+        changed_.wait(lock, stop, [&] {
+            step = ready(main);
+            return step.kind != Kind::None || failure_ || written_ == chunks_;
+        });
+        if (main && failure_) std::rethrow_exception(failure_);
+        if (failure_) step.kind = Kind::None;
+        mark(step, true);
+        return step;
     }
-    // Waits on the main thread until chunk is processed; rethrows a helper's failure.
-    void waitProcessed(int64_t chunk) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return failure_ || minProcessed() > chunk; });
-        if (failure_) std::rethrow_exception(failure_);
-    }
-    // Runs change under the lock and wakes every waiting stage.
-    template <typename Change> void advance(Change change) {
+    // Marks a step taken by take() as done.
+    void done(const Step& step) {
         {
             std::lock_guard lock(mutex_);
-            change();
+            mark(step, false);
         }
         changed_.notify_all();
     }
     void fail(std::exception_ptr failure) {
-        advance([&] {
+        {
+            std::lock_guard lock(mutex_);
             if (!failure_) failure_ = failure;
-        });
+        }
+        changed_.notify_all();
     }
 
-    // Read under the lock only (in wait's and advance's functions).
-    int64_t read = 0;
-    int64_t written = 0;
-    int64_t& processed(int worker) { return processed_[static_cast<size_t>(worker)]; }
-
 private:
-    int64_t minProcessed() const { return *std::min_element(processed_.begin(), processed_.end()); }
+    // Writing first (it frees a chunk), then the lane furthest behind, then reading ahead.
+    Step ready(bool main) const {
+        const int64_t processed = *std::min_element(laneNext_.begin(), laneNext_.end());
+        if (main && !writing_ && written_ < chunks_ && processed > written_)
+            return {Kind::Write, written_, 0};
+        int lane = -1;
+        for (size_t c = 0; c < laneNext_.size(); ++c)
+            if (!laneBusy_[c] && laneNext_[c] < read_ &&
+                (lane < 0 || laneNext_[c] < laneNext_[static_cast<size_t>(lane)]))
+                lane = static_cast<int>(c);
+        if (lane >= 0) return {Kind::Process, laneNext_[static_cast<size_t>(lane)], lane};
+        if (!reading_ && read_ < chunks_ && read_ - written_ < inFlight_)
+            return {Kind::Read, read_, 0};
+        return {};
+    }
+    void mark(const Step& step, bool taken) {
+        switch (step.kind) {
+        case Kind::Read:
+            reading_ = taken;
+            if (!taken) ++read_;
+            break;
+        case Kind::Process:
+            laneBusy_[static_cast<size_t>(step.lane)] = taken;
+            if (!taken) ++laneNext_[static_cast<size_t>(step.lane)];
+            break;
+        case Kind::Write:
+            writing_ = taken;
+            if (!taken) ++written_;
+            break;
+        case Kind::None:
+            break;
+        }
+    }
 
+    const int64_t chunks_;
+    const int64_t inFlight_;
     std::mutex mutex_;
     std::condition_variable_any changed_;
-    std::vector<int64_t> processed_;
+    int64_t read_ = 0, written_ = 0;
+    bool reading_ = false, writing_ = false;
+    std::vector<int64_t> laneNext_;
+    std::vector<bool> laneBusy_;
     std::exception_ptr failure_;
 };
 
 // The streaming loop: the plug-in's time runs over the input and then N more frames, a chunk at
-// a time. On one thread each chunk is read, processed and written in turn. With more, the stages
-// overlap: a reader thread reads chunks ahead, a worker thread per share of the channels runs
-// each chunk through its lanes, and the calling thread joins and writes the chunks behind them,
-// with a fixed number of chunks in flight. Every lane sees the same frames in the same blocks
-// either way, so the output has the same bits.
+// a time. On one thread each chunk is read, processed and written in turn. With more, the steps
+// overlap on a schedule: reading ahead, the lanes side by side and writing behind them. Every
+// lane sees the same frames in the same blocks either way, so the output has the same bits.
 class RenderLoop {
 public:
     RenderLoop(KeyStream& key, AudioReader& input, Instances& instances, int32_t latency,
@@ -228,9 +275,9 @@ public:
             lanes_.emplace_back(*instance, latency, mix != nullptr);
     }
 
-    // Renders on workers threads for the channels (0: everything on the calling thread) and
-    // answers the number of frames written.
-    int64_t run(int workers) {
+    // Renders on threads threads, the calling one included, and answers the number of frames
+    // written.
+    int64_t run(int threads) {
         std::optional<ProgressBar> ownBar;
         if (settings_.progressBar == nullptr)
             ownBar.emplace("rendering", total_, double(total_) / input_.sampleRate(),
@@ -239,7 +286,7 @@ public:
         const auto report = [&](int64_t t) {
             bar.update(ownBar ? t : settings_.progressBase + std::min(t, length_));
         };
-        const int64_t written = workers > 0 ? runPipelined(workers, report) : runInTurn(report);
+        const int64_t written = threads > 1 ? runShared(threads, report) : runInTurn(report);
         if (ownBar) ownBar->finish();
         return written;
     }
@@ -261,57 +308,55 @@ private:
         return written;
     }
 
-    template <typename Report> int64_t runPipelined(int workers, const Report& report) {
+    template <typename Report> int64_t runShared(int threads, const Report& report) {
         std::vector<Chunk> slots;
         for (int i = 0; i < kChunksInFlight; ++i)
             slots.emplace_back(chunk_, channels_, key_.channels(), mixOutput_ != nullptr);
         const auto slot = [&](int64_t k) -> Chunk& {
             return slots[static_cast<size_t>(k % kChunksInFlight)];
         };
-        const int64_t chunks = chunkCount();
-        Stages stages(workers);
-        // A helper's failure ends its thread and reaches the main thread at its next wait.
-        const auto guarded = [&stages](auto body) {
-            return [&stages, body](std::stop_token stop) {
-                try {
-                    body(stop);
-                } catch (...) {
-                    stages.fail(std::current_exception());
-                }
-            };
+        Schedule schedule(chunkCount(), channels_, kChunksInFlight);
+        int64_t written = 0;
+        const auto perform = [&](const Schedule::Step& step) {
+            switch (step.kind) {
+            case Schedule::Kind::Read:
+                read(slot(step.chunk), step.chunk);
+                break;
+            case Schedule::Kind::Process:
+                process(slot(step.chunk), step.lane);
+                break;
+            case Schedule::Kind::Write: {
+                Chunk& chunk = slot(step.chunk);
+                written += write(chunk);
+                report(chunk.start + chunk.frames);
+                break;
+            }
+            case Schedule::Kind::None:
+                break;
+            }
         };
         // Declared last: leaving this function, by return or by exception, stops and joins the
-        // helpers before anything they use goes.
+        // helpers before anything they use goes. A helper's failure reaches the main thread at
+        // its next step.
         std::vector<std::jthread> helpers;
         {
             HelperSignalMask mask;
-            helpers.emplace_back(guarded([&](std::stop_token stop) {
-                for (int64_t k = 0; k < chunks; ++k) {
-                    if (!stages.wait(stop, [&] { return k - stages.written < kChunksInFlight; }))
-                        return;
-                    read(slot(k), k);
-                    stages.advance([&] { stages.read = k + 1; });
-                }
-            }));
-            for (int w = 0; w < workers; ++w)
-                helpers.emplace_back(guarded([&, w](std::stop_token stop) {
-                    for (int64_t k = 0; k < chunks; ++k) {
-                        if (!stages.wait(stop, [&] { return stages.read > k; })) return;
-                        for (int c = w; c < channels_; c += workers)
-                            process(slot(k), c);
-                        stages.advance([&] { stages.processed(w) = k + 1; });
+            for (int t = 1; t < threads; ++t)
+                helpers.emplace_back([&](std::stop_token stop) {
+                    try {
+                        for (Schedule::Step step;
+                             (step = schedule.take(false, stop)).kind != Schedule::Kind::None;) {
+                            perform(step);
+                            schedule.done(step);
+                        }
+                    } catch (...) {
+                        schedule.fail(std::current_exception());
                     }
-                }));
+                });
         }
-        int64_t written = 0;
-        for (int64_t k = 0; k < chunks; ++k) {
-            stages.waitProcessed(k);
-            Chunk& chunk = slot(k);
-            written += write(chunk);
-            const int64_t done = chunk.start + chunk.frames;
-            // From here on the reader may fill the chunk again.
-            stages.advance([&] { stages.written = k + 1; });
-            report(done);
+        for (Schedule::Step step; (step = schedule.take(true)).kind != Schedule::Kind::None;) {
+            perform(step);
+            schedule.done(step);
             throwIfInterrupted();
         }
         return written;
@@ -406,12 +451,11 @@ private:
     std::vector<float> keyMono_, inputMono_, outputMono_;
 };
 
-// Worker threads for the channels: as many as asked (default one per processor), at most one
-// per channel; 0 when one thread does all (--jobs 1, or a single processor).
-int workerCount(int jobs, int channels) {
+// Threads for the render: as many as asked (default one per processor), at most one per
+// channel and one each for reading and writing.
+int threadCount(int jobs, int channels) {
     const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-    const int threads = jobs > 0 ? jobs : cores;
-    return threads > 1 ? std::min(threads, std::max(channels, 1)) : 0;
+    return std::clamp(jobs > 0 ? jobs : cores, 1, std::max(channels, 1) + 2);
 }
 
 } // namespace
@@ -459,10 +503,9 @@ RenderResult renderFiles(const std::string& keyPath, const std::string& inputPat
             instance->resume();
 
         // Stream, then let the threads and instances go before the module is unloaded.
-        const int workers = workerCount(settings.jobs, input.channels());
-        result.threads = std::max(workers, 1);
+        result.threads = threadCount(settings.jobs, input.channels());
         RenderLoop loop(key, input, instances, result.latency, settings, output, mix, observer);
-        result.written = loop.run(workers);
+        result.written = loop.run(result.threads);
     }
 
     // Finish: every file complete before any appears under its name.

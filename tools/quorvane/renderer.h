@@ -21,9 +21,9 @@ struct RenderSettings {
     bool compensateLatency = true;
     // Show a progress bar on a terminal.
     bool progress = true;
-    // Threads that run the instances; 0: one per processor. Never more than the channels. With
-    // 1, reading, processing and writing take turns on the calling thread; with more, they
-    // overlap on threads of their own.
+    // Threads for the render; 0: one per processor. Never more than the channels and two (one
+    // reading, one writing). With 1, reading, processing and writing take turns on the calling
+    // thread; with more, they overlap.
     int jobs = 0;
     // Sample format of the files written.
     SampleBits bits = SampleBits::Input;
