@@ -1,6 +1,7 @@
 // Rendering long files with the built quorvane tool: its real-time factor and its peak memory,
 // for a 10-minute and a 10-second stereo 48 kHz file, so that constant memory shows as equal
-// peaks. The files are generated on the fly in a scratch folder and removed afterwards.
+// peaks, for a 10-minute mono file, and for a batch of 20 one-minute stereo files. The files are
+// generated on the fly in a scratch folder and removed afterwards.
 //
 // The tool runs as a child process; its peak resident set comes from the kernel's accounting
 // of the child (wait4).
@@ -71,23 +72,29 @@ std::string toolPath() {
     return (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "quorvane").string();
 }
 
-// The generated files for one length, removed with the folder.
+// The generated files, removed with the folder: a mono key and inputs of the given channels,
+// all of one length.
 class Material {
 public:
-    explicit Material(int seconds) {
+    Material(int seconds, int channels, int inputs = 1) {
         std::string pattern = (fs::temp_directory_path() / "quorvane-bench-XXXXXX").string();
         if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a scratch folder");
         folder_ = pattern;
+        fs::create_directory(folder_ / "out");
         generate(key(), 1, seconds, true);
-        generate(input(), 2, seconds, false);
+        for (int i = 0; i < inputs; ++i)
+            generate(input(i), channels, seconds, false);
     }
     ~Material() {
         std::error_code error;
         fs::remove_all(folder_, error);
     }
     std::string key() const { return (folder_ / "key.wav").string(); }
-    std::string input() const { return (folder_ / "input.wav").string(); }
+    std::string input(int i = 0) const {
+        return (folder_ / ("input" + std::to_string(i) + ".wav")).string();
+    }
     std::string output() const { return (folder_ / "ducked.wav").string(); }
+    std::string outputFolder() const { return (folder_ / "out").string(); }
 
 private:
     fs::path folder_;
@@ -122,13 +129,7 @@ ChildRun runTool(const std::vector<std::string>& args) {
     return run;
 }
 
-// range(0): seconds of audio; range(1): threads (--jobs), 0 for the default of one per core.
-void renderFile(benchmark::State& state) {
-    const int seconds = static_cast<int>(state.range(0));
-    const Material material(seconds);
-    std::vector<std::string> args = {"render", material.key(),    material.input(),
-                                     "-o",     material.output(), "--quiet"};
-    if (state.range(1) > 0) args.insert(args.end(), {"--jobs", std::to_string(state.range(1))});
+void runAndCount(benchmark::State& state, const std::vector<std::string>& args, double seconds) {
     ChildRun run;
     for (auto _ : state) {
         run = runTool(args);
@@ -146,16 +147,57 @@ void renderFile(benchmark::State& state) {
     state.counters["peak_rss_MiB"] = double(run.peakKiB) / 1024.0;
 }
 
+std::vector<std::string> withJobs(std::vector<std::string> args, int64_t jobs) {
+    if (jobs > 0) args.insert(args.end(), {"--jobs", std::to_string(jobs)});
+    return args;
+}
+
+// range(0): seconds of audio; range(1): threads (--jobs), 0 for the default of one per core;
+// range(2): channels.
+void renderFile(benchmark::State& state) {
+    const int seconds = static_cast<int>(state.range(0));
+    const Material material(seconds, static_cast<int>(state.range(2)));
+    runAndCount(
+        state,
+        withJobs({"render", material.key(), material.input(), "-o", material.output(), "--quiet"},
+                 state.range(1)),
+        seconds);
+}
+
+// 20 stereo files of range(0) seconds under one key into a folder; range(1) as above.
+void renderBatch(benchmark::State& state) {
+    constexpr int kFiles = 20;
+    const int seconds = static_cast<int>(state.range(0));
+    const Material material(seconds, 2, kFiles);
+    std::vector<std::string> args = {"render", material.key()};
+    for (int i = 0; i < kFiles; ++i)
+        args.push_back(material.input(i));
+    args.insert(args.end(), {"--output-dir", material.outputFolder(), "--quiet"});
+    runAndCount(state, withJobs(args, state.range(1)), double(seconds) * kFiles);
+}
+
 } // namespace
 
 // One run per repetition: the long render takes several seconds. One thread against one per
-// core, for 10 minutes and for 10 seconds of audio (memory must not grow with the length).
+// core, for 10 minutes and for 10 seconds of stereo audio (memory must not grow with the
+// length), and for 10 minutes of mono.
 BENCHMARK(renderFile)
+    ->ArgNames({"seconds", "jobs", "channels"})
+    ->Args({600, 1, 2})
+    ->Args({600, 0, 2})
+    ->Args({10, 1, 2})
+    ->Args({10, 0, 2})
+    ->Args({600, 1, 1})
+    ->Args({600, 0, 1})
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(renderBatch)
     ->ArgNames({"seconds", "jobs"})
-    ->Args({600, 1})
-    ->Args({600, 0})
-    ->Args({10, 1})
-    ->Args({10, 0})
+    ->Args({60, 1})
+    ->Args({60, 0})
     ->Iterations(1)
     ->Repetitions(3)
     ->UseManualTime()

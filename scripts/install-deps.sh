@@ -68,7 +68,7 @@ else
         libx11-dev libxext-dev libxtst-dev xvfb xdotool x11-apps xauth
         libsndfile1-dev libcli11-dev libpng-dev libsoxr-dev
         lv2-dev liblilv-dev lilv-utils sordi
-        dpkg-dev file lintian
+        dpkg-dev file lintian help2man
     )
 fi
 

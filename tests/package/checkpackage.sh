@@ -83,6 +83,20 @@ page=$root/usr/share/man/man1/quorvane.1.gz
 for command in render plot info snapshot edit demo; do
     gzip -dc "$page" | grep -q "^\.SS $command\$" || fail "the manual page lacks $command"
 done
+# Every entry of every command's help with its description on a line of its own, not run into
+# its tag: a description starts at the column of "Print this help message".
+column=$("$tool" --help | sed -n 's/^\(  -h,--help  *\)Print.*/\1/p' | tr -d '\n' | wc -c)
+text=$(gzip -dc "$page" | sed -e 's/\\f[BIR]//g' -e 's/\\[,/]//g' -e 's/\\-/-/g')
+for command in render plot info snapshot edit demo; do
+    descriptions=$("$tool" "$command" --help | grep "^ .\{$((column - 2))\} [^ ]" |
+        cut -c$((column + 1))- | grep .)
+    while IFS= read -r description; do
+        printf '%s\n' "$text" | grep -qxF -- "$description" ||
+            fail "the manual page lacks the description of $command's \"$description\""
+    done <<EOT
+$descriptions
+EOT
+done
 if command -v man >/dev/null; then
     warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man: $warnings"

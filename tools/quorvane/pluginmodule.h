@@ -66,7 +66,6 @@ public:
 
     AEffect& effect() { return *effect_; }
     const AEffect& effect() const { return *effect_; }
-    const std::string& modulePath() const { return modulePath_; }
     // initialDelay as the record held it right after the entry returned.
     int32_t latencyAtCreation() const { return latencyAtCreation_; }
 

@@ -1,6 +1,7 @@
 // quorvane render: ducks INPUT under KEY through the plug-in and writes OUTPUT, the mix of key
 // and ducked input, or both.
 
+#include "batch.h"
 #include "command.h"
 #include "nonfinite.h"
 #include "outputformat.h"
@@ -13,14 +14,17 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quorvane::cli {
 namespace {
 
 struct RenderOptions {
     std::string key;
-    std::string input;
+    std::vector<std::string> inputs;
     RenderTargets targets;
+    std::string folder; // --output-dir: a batch
+    std::string format;
     std::string pluginPath;
     std::string picture;
     std::string bits;
@@ -52,10 +56,15 @@ void printSummary(const RenderOptions& options, const RenderResult& result, cons
                  note.c_str());
 }
 
-int runRender(const RenderOptions& options) {
-    if (options.targets.output.empty() && options.targets.mix.empty())
-        throw ToolError(kExitUsage, "render: name the ducked file with -o OUTPUT, the mix with "
-                                    "--mix MIX, or both (see --help)");
+void printBatchSummary(const BatchRequest& request, const BatchResult& result) {
+    std::printf("%s: %zu of %zu files written, %.2f s of audio; rendered in %.2f s on %d thread%s "
+                "(real-time factor %.1f)\n",
+                request.folder.c_str(), result.written.size(), request.inputs.size(),
+                result.audioSeconds, result.seconds, result.threads, result.threads == 1 ? "" : "s",
+                result.seconds > 0 ? result.audioSeconds / result.seconds : 0.0);
+}
+
+RenderSettings renderSettings(const RenderOptions& options) {
     RenderSettings settings;
     settings.pluginPath = options.pluginPath;
     settings.blockSize = options.blockSize;
@@ -63,11 +72,43 @@ int runRender(const RenderOptions& options) {
     settings.progress = !options.quiet;
     settings.jobs = options.jobs;
     settings.bits = parseSampleBits(options.bits);
+    return settings;
+}
+
+int runBatch(const RenderOptions& options) {
+    if (!options.targets.output.empty() || !options.targets.mix.empty() || !options.picture.empty())
+        throw ToolError(kExitUsage, "render: --output-dir writes each INPUT under its own name; "
+                                    "it does not go with -o, --mix or --plot");
+    BatchRequest request{options.key, options.inputs, options.folder, options.format};
+    if (!request.format.empty() && request.format.front() == '.') request.format.erase(0, 1);
+    const BatchResult result = renderBatch(request, renderSettings(options));
+    if (!options.quiet) printBatchSummary(request, result);
+    if (result.failures.empty()) return kExitOk;
+    std::fprintf(stderr, "quorvane: error: %zu of %zu inputs were not rendered:\n",
+                 result.failures.size(), request.inputs.size());
+    for (const BatchFailure& failure : result.failures)
+        std::fprintf(stderr, "  %s\n", failure.reason.c_str());
+    return result.failures.front().exitCode;
+}
+
+int runRender(const RenderOptions& options) {
+    if (!options.folder.empty()) return runBatch(options);
+    if (options.inputs.size() > 1)
+        throw ToolError(kExitUsage, "render: several inputs are written with --output-dir DIR, "
+                                    "each under its own name (see --help)");
+    if (!options.format.empty())
+        throw ToolError(kExitUsage, "render: --format goes with --output-dir; with -o the "
+                                    "name's extension picks the format");
+    if (options.targets.output.empty() && options.targets.mix.empty())
+        throw ToolError(kExitUsage, "render: name the ducked file with -o OUTPUT, the mix with "
+                                    "--mix MIX, or both (see --help)");
+    const RenderSettings settings = renderSettings(options);
+    const std::string& input = options.inputs.front();
     const RenderResult result =
         options.picture.empty()
-            ? renderFiles(options.key, options.input, options.targets, settings)
-            : renderAndPlot(options.key, options.input, options.targets, settings, options.picture);
-    const std::string note = reportNonFinite(result, options.key, options.input, options.targets);
+            ? renderFiles(options.key, input, options.targets, settings)
+            : renderAndPlot(options.key, input, options.targets, settings, options.picture);
+    const std::string note = reportNonFinite(result, options.key, input, options.targets);
     // Standard output may be one of the files; the summary then goes with the messages.
     const bool toStandardOutput =
         options.targets.output == "-" || options.targets.mix == "-" || options.picture == "-";
@@ -91,14 +132,19 @@ void registerRenderCommand(CLI::App& app, CommandRunner& run) {
                   "the key on input 0, the channel on input 1, output 1 written to OUTPUT in "
                   "INPUT's rate and channel count. The format follows the name (" +
                       extensionList() +
-                      "); the sample format follows INPUT where the format can hold it.");
+                      "); the sample format follows INPUT where the format can hold it. With "
+                      "--output-dir DIR, several INPUTs are ducked under the one KEY, each "
+                      "written to DIR under its own name.");
     render
         ->add_option("KEY", options->key,
                      "The key: its channel of the same index when it has as many channels as "
                      "INPUT, else its mono mix; resampled to INPUT's rate if need be; padded "
                      "with silence or cut to INPUT's length")
         ->required();
-    render->add_option("INPUT", options->input, "The signal to duck")->required();
+    render
+        ->add_option("INPUT", options->inputs,
+                     "The signal to duck; several with --output-dir, each rendered on its own")
+        ->required();
     render
         ->add_option("-o,--output", options->targets.output,
                      "The ducked file to write (- for standard output)")
@@ -109,6 +155,17 @@ void registerRenderCommand(CLI::App& app, CommandRunner& run) {
                      "(the key's channel, or its mono mix, on every channel): a voice-over "
                      "finished in one go")
         ->type_name("MIX");
+    render
+        ->add_option("--output-dir", options->folder,
+                     "Render every INPUT under KEY and write each into this folder under its "
+                     "own name; an INPUT that fails is named at the end and the others are "
+                     "still written")
+        ->type_name("DIR");
+    render
+        ->add_option("--format", options->format,
+                     "With --output-dir: write every output in this format (an extension such "
+                     "as flac) instead of its INPUT's")
+        ->type_name("EXT");
     addPluginOption(*render, options->pluginPath);
     render
         ->add_option("--bits", options->bits,
@@ -118,8 +175,9 @@ void registerRenderCommand(CLI::App& app, CommandRunner& run) {
         ->check(CLI::IsMember({"16", "24", "32", "float"}));
     render
         ->add_option("--jobs", options->jobs,
-                     "Threads that render the channels side by side (default: one per "
-                     "processor, at most one per channel); the output is the same for any N")
+                     "Threads that read, render the channels side by side and write, all at "
+                     "once (default: one per processor, at most one per channel and two); the "
+                     "output is the same for any N")
         ->type_name("N")
         ->check(CLI::Range(1, 1024));
     render->add_option("--block", options->blockSize, "Frames per processing block (default 512)")

@@ -1,8 +1,8 @@
 #pragma once
 // Streams a key and an input file through one plug-in instance per input channel: the channel
-// goes to input 1, the key to input 0, and output 1 is kept. The instances run side by side on
-// worker threads, each on its own channel, so the output does not depend on the thread count.
-// Memory does not grow with the length of the files.
+// goes to input 1, the key to input 0, and output 1 is kept. Reading, the instances (side by
+// side, each on its own channel) and writing overlap on their own threads, so the output does
+// not depend on the thread count. Memory does not grow with the length of the files.
 
 #include "outputformat.h"
 
@@ -12,6 +12,7 @@
 namespace quorvane::cli {
 
 class OutputSet;
+class ProgressBar;
 
 struct RenderSettings {
     std::string pluginPath; // empty: the Quorvane.so built or installed with the tool
@@ -21,10 +22,16 @@ struct RenderSettings {
     bool compensateLatency = true;
     // Show a progress bar on a terminal.
     bool progress = true;
-    // Threads that run the instances; 0: one per processor. Never more than the channels.
+    // Threads for the render; 0: one per processor. Never more than the channels and two (one
+    // reading, one writing). With 1, reading, processing and writing take turns on the calling
+    // thread; with more, they overlap.
     int jobs = 0;
     // Sample format of the files written.
     SampleBits bits = SampleBits::Input;
+    // A bar of the caller's, shared by several renders (a batch): the render reports to it
+    // progressBase plus the input frames done, instead of drawing a bar of its own.
+    ProgressBar* progressBar = nullptr;
+    int64_t progressBase = 0;
 };
 
 // The audio files a render writes; an empty name is not written.
@@ -40,7 +47,7 @@ struct RenderResult {
     int sampleRate = 0;
     int keySampleRate = 0; // before resampling to sampleRate
     int channels = 0;
-    int threads = 1;
+    int threads = 1;      // that ran the instances
     double seconds = 0.0; // wall time of loading, processing and writing
     // Samples that were NaN or infinite: read from the key and the input, written to the output
     // and the mix.
