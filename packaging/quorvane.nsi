@@ -108,7 +108,17 @@ Section "Uninstall"
         Delete "$0\Quorvane.dll"
         RMDir "$0"
     ${EndIf}
+    ; This runs from a copy of the uninstaller, started by the one in INSTDIR; that one may
+    ; still be closing and holding its file, so try again for up to five seconds.
+    StrCpy $1 0
+    deleteUninstaller:
     Delete "$INSTDIR\Uninstall.exe"
+    IfFileExists "$INSTDIR\Uninstall.exe" 0 uninstallerDeleted
+    IntOp $1 $1 + 1
+    IntCmp $1 50 uninstallerDeleted
+    Sleep 100
+    Goto deleteUninstaller
+    uninstallerDeleted:
     RMDir "$INSTDIR"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -1,16 +1,16 @@
 #!/bin/sh
-# Validates a bundle's descriptions against the LV2 specifications' schemas.
+# Validates a bundle's descriptions against the schemas of the LV2 format.
 #   validate.sh SORD_VALIDATE BUNDLE
-# The schemas are every bundle in the system's LV2 folder that is a specification, not a
+# The schemas are every bundle in the system's LV2 folder that describes the format itself, not a
 # plug-in (it names no binary).
 set -eu
 validate=$1
 bundle=$2
 schemas=
-for spec in /usr/lib/lv2/*.lv2; do
-    [ -f "$spec/manifest.ttl" ] || continue
-    grep -q 'lv2:binary' "$spec/manifest.ttl" && continue
-    schemas="$schemas $spec/*.ttl"
+for schemaBundle in /usr/lib/lv2/*.lv2; do
+    [ -f "$schemaBundle/manifest.ttl" ] || continue
+    grep -q 'lv2:binary' "$schemaBundle/manifest.ttl" && continue
+    schemas="$schemas $schemaBundle/*.ttl"
 done
 if [ -z "$schemas" ]; then
     echo "no LV2 schemas in /usr/lib/lv2: install lv2-dev"
