@@ -2,68 +2,16 @@
 // The global allocation functions of this binary count every allocation and can be told to
 // fail.
 
+#include "allocationcount.h"
 #include "engine/duckingprocessor.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <random>
 #include <vector>
-
-// The replacements below pair malloc with free; the compiler cannot see that.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-
-size_t gAllocations = 0;
-size_t gBytes = 0;
-bool gRefuse = false;
-
-void* allocate(size_t size) {
-    ++gAllocations;
-    gBytes += size;
-    if (gRefuse) {
-        return nullptr;
-    }
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-} // namespace
-
-void* operator new(size_t size) {
-    if (void* p = allocate(size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size) {
-    if (void* p = allocate(size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    std::free(p);
-}
 
 using quorvane::DuckingProcessor;
 
@@ -116,13 +64,14 @@ TEST(DuckingProcessorAllocation, NoBlockLengthAllocates) {
             DuckingProcessor p(rate);
             ASSERT_TRUE(p.reserve(reserved));
             size_t pos = 0;
-            gAllocations = 0;
-            gRefuse = true;
-            for (int32_t len : lengths) {
-                block(p, in, got, pos, len);
+            const allocationcount::Counter count;
+            {
+                const allocationcount::Refusal refusal;
+                for (int32_t len : lengths) {
+                    block(p, in, got, pos, len);
+                }
             }
-            gRefuse = false;
-            EXPECT_EQ(gAllocations, 0u) << rate << " " << reserved;
+            EXPECT_EQ(count.allocations(), 0u) << rate << " " << reserved;
             EXPECT_EQ(std::memcmp(got.ch[0].data(), want.ch[0].data(), total * sizeof(float)), 0);
             EXPECT_EQ(std::memcmp(got.ch[1].data(), want.ch[1].data(), total * sizeof(float)), 0);
         }
@@ -153,9 +102,9 @@ TEST(DuckingProcessorAllocation, ReserveIsBoundedAndSurvivesMissingMemory) {
     };
     DuckingProcessor p(44100.0f);
     for (const Step& step : steps) {
-        gBytes = 0;
+        const allocationcount::Counter count;
         EXPECT_TRUE(p.reserve(step.request));
-        EXPECT_EQ(gBytes, step.bytes) << step.request;
+        EXPECT_EQ(count.bytes(), step.bytes) << step.request;
     }
 
     const size_t total = 3 * most;
@@ -167,17 +116,20 @@ TEST(DuckingProcessorAllocation, ReserveIsBoundedAndSurvivesMissingMemory) {
         block(reference, in, want, pos, 512);
     }
     DuckingProcessor refused(44100.0f);
-    gRefuse = true;
-    const bool ok = refused.reserve(4096);
-    gRefuse = false;
-    EXPECT_FALSE(ok);
-    gAllocations = 0;
-    gRefuse = true;
-    for (size_t pos = 0; pos < total;) {
-        block(refused, in, got, pos, static_cast<int32_t>(most));
+    bool ok = true;
+    {
+        const allocationcount::Refusal refusal;
+        ok = refused.reserve(4096);
     }
-    gRefuse = false;
-    EXPECT_EQ(gAllocations, 0u);
+    EXPECT_FALSE(ok);
+    const allocationcount::Counter count;
+    {
+        const allocationcount::Refusal refusal;
+        for (size_t pos = 0; pos < total;) {
+            block(refused, in, got, pos, static_cast<int32_t>(most));
+        }
+    }
+    EXPECT_EQ(count.allocations(), 0u);
     EXPECT_EQ(std::memcmp(got.ch[0].data(), want.ch[0].data(), total * sizeof(float)), 0);
     EXPECT_EQ(std::memcmp(got.ch[1].data(), want.ch[1].data(), total * sizeof(float)), 0);
 }

@@ -1,6 +1,6 @@
 // The frame: view list, click, key, drop and wheel dispatch, painting and the idle pass.
 
-#include "allocationhook.h"
+#include "allocationcount.h"
 #include "guitest.h"
 
 #include "gui/cparamdisplay.h"
@@ -178,7 +178,7 @@ TEST_F(Frame, ViewListThatCannotGrowKeepsTheViewsAlreadyAdded) {
         views.push_back(add("v", CRect(i, 0, i + 1, 1)));
     auto* extra = new LogView("extra", CRect(0, 0, 1, 1), log);
 
-    allocationhook::failNextNothrowArray();
+    allocationcount::failNextNothrowArray();
     EXPECT_FALSE(frame->addView(extra));
     EXPECT_EQ(frame->getNbViews(), 20);
     EXPECT_EQ(frame->getViewCapacity(), 20);

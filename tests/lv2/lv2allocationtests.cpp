@@ -1,54 +1,16 @@
 // run never allocates, for blocks of any length: the global allocation functions of this
 // program count every allocation while an instance runs.
 
+#include "allocationcount.h"
+
 #include <lilv/lilv.h>
 #include <lv2/urid/urid.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
-#include <new>
 #include <string>
 #include <vector>
-
-// The replacements below pair malloc with free; the compiler cannot see that.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-size_t gAllocations = 0;
-void* allocate(size_t size) {
-    ++gAllocations;
-    return std::malloc(size == 0 ? 1 : size);
-}
-} // namespace
-
-void* operator new(size_t size) {
-    if (void* p = allocate(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size) {
-    if (void* p = allocate(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -88,12 +50,12 @@ TEST(Lv2Allocation, RunAllocatesNothingForAnyBlockLength) {
         lilv_instance_connect_port(instance, 2, keyOut.data());
         lilv_instance_connect_port(instance, 3, out.data());
         lilv_instance_activate(instance);
-        const size_t before = gAllocations;
+        const allocationcount::Counter count;
         for (uint32_t n : blocks) {
             controls[0] = float(n) / 100000.0f; // a parameter change in every block
             lilv_instance_run(instance, n);
         }
-        EXPECT_EQ(gAllocations, before);
+        EXPECT_EQ(count.allocations(), 0u);
         // the blocks ran to the end: the latency port holds N
         EXPECT_EQ(controls[8], rate < 28000 ? 1024.0f : rate > 60000 ? 4096.0f : 2048.0f);
         lilv_instance_deactivate(instance);
