@@ -64,7 +64,6 @@ struct Stream {
 
 TEST_F(Threads, ChangesFromAnotherThreadReachTheControlsAtTheNextIdle) {
     openEditor();
-    auto* e = static_cast<EditorPeek*>(editor());
     std::thread automation([&] {
         set(kRmsLevel, 0.3f);   // channel 0, level 0.6
         set(kRmsLevel, 1.4f);   // channel 1, level 0.8: both readings arrive before one idle
@@ -78,8 +77,8 @@ TEST_F(Threads, ChangesFromAnotherThreadReachTheControlsAtTheNextIdle) {
     EXPECT_EQ(get(kDelay), 0.25f);
     EXPECT_EQ(view<CControl>(kSliderView)->getValue(), 0.0f);
     EXPECT_EQ(view<CControl>(kRespView)->getValue(), 0.0f);
-    EXPECT_EQ(e->rmsMeters[0]->getValue(), 0.0f);
-    EXPECT_EQ(e->rmsMeters[1]->getValue(), 0.0f);
+    EXPECT_EQ(view<CControl>(kRmsView0)->getValue(), 0.0f);
+    EXPECT_EQ(view<CControl>(kRmsView1)->getValue(), 0.0f);
     for (int i = 0; i < kViewCount; ++i)
         EXPECT_FALSE(frame()->getView(i)->isDirty()) << i;
 
@@ -87,10 +86,10 @@ TEST_F(Threads, ChangesFromAnotherThreadReachTheControlsAtTheNextIdle) {
     EXPECT_EQ(view<CControl>(kSliderView)->getValue(), 0.25f);
     EXPECT_EQ(view<CControl>(kDisplayView)->getValue(), 0.25f);
     EXPECT_EQ(view<CControl>(kRespView)->getValue(), 1.0f);
-    EXPECT_EQ(e->rmsMeters[0]->getValue(), (0.3f - 0.0f) * 2.0f);
-    EXPECT_EQ(e->rmsMeters[1]->getValue(), (1.4f - 1.0f) * 2.0f);
-    EXPECT_EQ(e->peakMeters[1]->getValue(), 0.5f);
-    EXPECT_EQ(e->peakMeters[0]->getValue(), 0.0f);
+    EXPECT_EQ(view<CControl>(kRmsView0)->getValue(), (0.3f - 0.0f) * 2.0f);
+    EXPECT_EQ(view<CControl>(kRmsView1)->getValue(), (1.4f - 1.0f) * 2.0f);
+    EXPECT_EQ(view<CControl>(kPeakView1)->getValue(), 0.5f);
+    EXPECT_EQ(view<CControl>(kPeakView0)->getValue(), 0.0f);
     // and drawn in that same idle
     for (int i = 0; i < kViewCount; ++i)
         EXPECT_FALSE(frame()->getView(i)->isDirty()) << i;
