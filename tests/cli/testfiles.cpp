@@ -136,14 +136,28 @@ std::string fakeModule(const std::string& name) {
     return std::string(FAKE_MODULE_DIR) + "/" + name + ".so";
 }
 
-pid_t startTool(const std::vector<std::string>& args, const std::string& outPath,
-                const std::string& errPath) {
+namespace {
+
+// The tool followed by args, and the same as execv's argument vector (pointing into `all`).
+std::vector<std::string> toolCommand(const std::vector<std::string>& args) {
     std::vector<std::string> all = {toolPath()};
     all.insert(all.end(), args.begin(), args.end());
+    return all;
+}
+std::vector<char*> argvOf(std::vector<std::string>& all) {
     std::vector<char*> argv;
     for (std::string& arg : all)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    return argv;
+}
+
+} // namespace
+
+pid_t startTool(const std::vector<std::string>& args, const std::string& outPath,
+                const std::string& errPath) {
+    std::vector<std::string> all = toolCommand(args);
+    std::vector<char*> argv = argvOf(all);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -166,15 +180,7 @@ int waitTool(pid_t pid) {
 }
 
 ToolRun runTool(const std::vector<std::string>& args) {
-    // The captured streams live beside the test's scratch files, not in them.
-    const ScratchFolder streams;
-    const std::string outPath = streams.path("out.txt");
-    const std::string errPath = streams.path("err.txt");
-    ToolRun run;
-    run.exitCode = waitTool(startTool(args, outPath, errPath));
-    run.out = readText(outPath);
-    run.err = readText(errPath);
-    return run;
+    return runTool(args, ChildSetup{});
 }
 
 } // namespace clitest
@@ -182,15 +188,12 @@ ToolRun runTool(const std::vector<std::string>& args) {
 namespace clitest {
 
 ToolRun runTool(const std::vector<std::string>& args, const ChildSetup& setup) {
+    // The captured streams live beside the test's scratch files, not in them.
     const ScratchFolder streams;
     const std::string outPath = streams.path("out.txt");
     const std::string errPath = streams.path("err.txt");
-    std::vector<std::string> all = {toolPath()};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : all)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<std::string> all = toolCommand(args);
+    std::vector<char*> argv = argvOf(all);
     const int out = setup.standardOutput >= 0
                         ? setup.standardOutput
                         : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
