@@ -35,34 +35,53 @@ intptr_t VSTCALLBACK threadSafeHost(AEffect*, int32_t opcode, int32_t, intptr_t,
     return 0;
 }
 
-// One host window with its editor thread. Each round opens the editor, idles it, plays a drag
-// over the slider and a click on a lamp switch with real input, idles it through the tracking
-// loops the input starts, and closes it; every other round the host destroys its window under
-// the open editor first, so that the editor's requests fail on the server.
-struct EditorThread {
+// One host window on a connection of its own and an instance of the plug-in, for one editor
+// thread: rounds run until the end, then the editor windows left in the host's window are counted
+// and everything is closed.
+struct HostThread {
     int top;
     int rounds = 0;
     int opened = 0;
     unsigned childrenLeft = 0;
 
-    void run(std::chrono::steady_clock::time_point end) {
+    // round(effect, host, parent) opens the editor, uses it and closes it, answering whether it
+    // opened; it may give the host a new parent window
+    template <class Round> void run(std::chrono::steady_clock::time_point end, Round round) {
         Connection host;
         ::Window parent = makeHostWindow(host, 0, top, kPanelWidth, kPanelHeight);
         AEffect* effect = Module::get().entry("main")(threadSafeHost);
         if (!effect) return;
-        XTestHand hand(host, 0, top);
-        auto idle = [&](int times) {
-            for (int i = 0; i < times; i++) {
-                dispatch(effect, effEditIdle);
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        };
         while (std::chrono::steady_clock::now() < end) {
-            if (dispatch(effect, effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(parent))))
-                ++opened;
+            if (round(effect, static_cast<Display*>(host), parent)) ++opened;
+            ++rounds;
+        }
+        XSync(host, False);
+        childrenLeft = childCount(host, parent);
+        dispatch(effect, effClose);
+        XDestroyWindow(host, parent);
+        XSync(host, False);
+    }
+};
+
+// Each round opens the editor, idles it, plays a drag over the slider and a click on a lamp
+// switch with real input, idles it through the tracking loops the input starts, and closes it;
+// every other round the host destroys its window under the open editor first, so that the
+// editor's requests fail on the server.
+struct EditorThread : HostThread {
+    void run(std::chrono::steady_clock::time_point end) {
+        HostThread::run(end, [this](AEffect* effect, Display* host, ::Window& parent) {
+            auto idle = [&](int times) {
+                for (int i = 0; i < times; i++) {
+                    dispatch(effect, effEditIdle);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+            };
+            const bool open =
+                dispatch(effect, effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(parent)));
             idle(3);
             // a press moved up the slider and a click on a lamp, each over before the editor
             // sees it
+            XTestHand hand(host, 0, top);
             for (const Gesture& g : {kSliderPress, kModeLowerLamp}) {
                 play(hand, quick(g));
                 idle(4);
@@ -75,40 +94,22 @@ struct EditorThread {
                 parent = makeHostWindow(host, 0, top, kPanelWidth, kPanelHeight);
             }
             dispatch(effect, effEditClose);
-            ++rounds;
-        }
-        childrenLeft = childCount(host, parent);
-        dispatch(effect, effClose);
-        XDestroyWindow(host, parent);
-        XSync(host, False);
+            return open;
+        });
     }
 };
 
-// One host window with its editor thread, as a host that opens and closes plug-in windows in
-// quick succession: each round opens the editor, idles it once and closes it, with no input.
-struct ChurnThread {
-    int top;
-    int rounds = 0;
-    int opened = 0;
-    unsigned childrenLeft = 0;
-
+// As a host that opens and closes plug-in windows in quick succession: each round opens the
+// editor, idles it once and closes it, with no input.
+struct ChurnThread : HostThread {
     void run(std::chrono::steady_clock::time_point end) {
-        Connection host;
-        ::Window parent = makeHostWindow(host, 0, top, kPanelWidth, kPanelHeight);
-        AEffect* effect = Module::get().entry("main")(threadSafeHost);
-        if (!effect) return;
-        void* parentPointer = reinterpret_cast<void*>(uintptr_t(parent));
-        while (std::chrono::steady_clock::now() < end) {
-            if (dispatch(effect, effEditOpen, 0, 0, parentPointer)) ++opened;
+        HostThread::run(end, [](AEffect* effect, Display*, ::Window& parent) {
+            const bool open =
+                dispatch(effect, effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(parent)));
             dispatch(effect, effEditIdle);
             dispatch(effect, effEditClose);
-            ++rounds;
-        }
-        XSync(host, False);
-        childrenLeft = childCount(host, parent);
-        dispatch(effect, effClose);
-        XDestroyWindow(host, parent);
-        XSync(host, False);
+            return open;
+        });
     }
 };
 
@@ -145,7 +146,7 @@ TEST(X11Churn, EditorsOnTwoAndFourThreadsOpenIdleAndCloseInATightLoop) {
         const auto end = std::chrono::steady_clock::now() + kChurnTime;
         std::vector<ChurnThread> editors;
         for (int i = 0; i < count; i++)
-            editors.push_back({i * 150});
+            editors.push_back({{i * 150}});
         HostShmThread hostShm;
         std::vector<std::thread> threads;
         for (ChurnThread& e : editors)
@@ -167,15 +168,11 @@ TEST(X11Churn, EditorsOnTwoAndFourThreadsOpenIdleAndCloseInATightLoop) {
 
 TEST(X11Threads, TwoEditorsOnTwoThreadsOpenDragAndCloseSideBySide) {
     ASSERT_NE(Module::get().handle(), nullptr) << dlerror();
-    // the host's own handler: no error of the editors' requests may reach it
-    static std::atomic<int> hostErrors{0};
-    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) {
-        ++hostErrors;
-        return 0;
-    });
+    hostErrors = 0;
+    XErrorHandler previous = XSetErrorHandler(&countHostError);
     beginEdits = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(4);
-    EditorThread editors[2] = {{0}, {300}};
+    EditorThread editors[2] = {{{0}}, {{300}}};
     std::thread first([&] { editors[0].run(end); });
     std::thread second([&] { editors[1].run(end); });
     first.join();
