@@ -123,25 +123,6 @@ std::map<uint32_t, std::vector<uint8_t>> Lv2Instance::save(uint32_t* status) {
     return properties;
 }
 
-void makeInput(size_t length, std::vector<float>& key, std::vector<float>& signal) {
-    uint32_t seed = 12345;
-    auto next = [&seed] {
-        seed = seed * 1664525u + 1013904223u;
-        return int32_t(seed >> 8) - (1 << 23);
-    };
-    key.resize(length);
-    signal.resize(length);
-    uint32_t phaseA = 0, phaseB = 0;
-    for (size_t i = 0; i < length; ++i) {
-        const bool burst = (i / 3000) % 2 == 0;
-        key[i] = burst ? float(next()) * 0x1p-24f : 0.0f;
-        phaseA += 0x01000000u;
-        phaseB += 0x00A3D70Au;
-        const int32_t saw = int32_t(phaseA >> 8) - (1 << 23) + (int32_t(phaseB >> 8) - (1 << 23));
-        signal[i] = float(saw) * 0x1p-26f + float(next()) * 0x1p-30f;
-    }
-}
-
 Stream lv2Stream(double rate, const std::vector<uint32_t>& pattern, const std::vector<float>& key,
                  const std::vector<float>& signal, bool inPlace) {
     const size_t length = key.size();

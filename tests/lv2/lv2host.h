@@ -2,6 +2,8 @@
 // A test host built on lilv: finds the installed bundle through LV2_PATH, maps URIs, and runs
 // instances on buffers of its own; and the same input through the VST 2 module for comparison.
 
+#include "../support/streaminput.h"
+
 #include <lilv/lilv.h>
 #include <lv2/urid/urid.h>
 
@@ -67,7 +69,7 @@ private:
 using Stream = std::vector<float>;
 
 // The test input: noise bursts as key, two saws and a little noise as signal, exact floats.
-void makeInput(size_t length, std::vector<float>& key, std::vector<float>& signal);
+using streaminput::makeInput;
 // The stream of an LV2 instance at the rate, in blocks of the pattern (repeated); in place when
 // asked (outputs written over the input buffers).
 Stream lv2Stream(double rate, const std::vector<uint32_t>& pattern, const std::vector<float>& key,

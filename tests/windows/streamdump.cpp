@@ -7,6 +7,7 @@
 // The input is made with integer arithmetic only, so it is the same bits on every platform
 // whatever its mathematics library does.
 
+#include "../support/streaminput.h"
 #include "moduleloader.h"
 
 #include <algorithm>
@@ -51,27 +52,6 @@ intptr_t VSTCALLBACK hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, v
         return gRate;
     default:
         return 0;
-    }
-}
-
-// Key: noise bursts with pauses; signal: two saw waves and a little noise. Floats are built
-// from integers by exact scaling.
-void makeInput(std::vector<float>& key, std::vector<float>& signal) {
-    uint32_t seed = 12345;
-    auto next = [&seed] {
-        seed = seed * 1664525u + 1013904223u;
-        return int32_t(seed >> 8) - (1 << 23); // -2^23 .. 2^23 - 1
-    };
-    key.resize(kLength);
-    signal.resize(kLength);
-    uint32_t phaseA = 0, phaseB = 0;
-    for (size_t i = 0; i < kLength; ++i) {
-        const bool burst = (i / 3000) % 2 == 0;
-        key[i] = burst ? float(next()) * 0x1p-24f : 0.0f;
-        phaseA += 0x01000000u; // period 256 samples
-        phaseB += 0x00A3D70Au; // period about 400 samples
-        const int32_t saw = int32_t(phaseA >> 8) - (1 << 23) + (int32_t(phaseB >> 8) - (1 << 23));
-        signal[i] = float(saw) * 0x1p-26f + float(next()) * 0x1p-30f;
     }
 }
 
@@ -125,7 +105,7 @@ int main(int argc, char** argv) {
         return 4;
     }
     std::vector<float> key, signal;
-    makeInput(key, signal);
+    streaminput::makeInput(kLength, key, signal);
 
     std::FILE* file = std::fopen(compare ? argv[3] : argv[2], compare ? "rb" : "wb");
     if (!file) {
